@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the normal build, then the whole suite again
+# under AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+for preset in default asan; do
+  echo "== tests: $preset"
+  cmake --preset "$preset"
+  cmake --build --preset "$preset"
+  ctest --preset "$preset"
+done
