@@ -66,6 +66,11 @@ Text gbkToUtf8(TextView text) {
   return wideToMultiByte(ansiToWide(text, kCodePageGbk), kCodePageUtf8);
 }
 
+Text utf8ToGbk(std::string_view utf8) {
+  const Text converted = fromUtf16(toUtf16(utf8, kCodePageUtf8), kCodePageGbk);
+  return bytesToText(converted.data(), converted.size());
+}
+
 WideBytes gbkToWide(TextView text, bool dropTerminator) {
   const TextView content = untilZero(text);
   if (content.empty()) return {};

@@ -22,6 +22,8 @@ WideBytes ansiToWide(TextView text, std::optional<int> codePage = std::nullopt);
 Text wideToMultiByte(const WideBytes& wide, std::optional<int> codePage = std::nullopt);
 // GBK to UTF-8 bytes; the result only feeds urlEncode.
 Text gbkToUtf8(TextView text);
+// UTF-8 to GBK, for texts that enter from outside (front ends, literals).
+Text utf8ToGbk(std::string_view utf8);
 // GBK to UTF-16LE with its terminator (unless dropped); "" gives no bytes at all.
 WideBytes gbkToWide(TextView text, bool dropTerminator = false);
 // Every whole unit of wide to GBK, cut at the first zero byte.

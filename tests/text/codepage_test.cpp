@@ -42,6 +42,12 @@ TEST(GbkToUtf8, Characters) {
   EXPECT_EQ(gbkToUtf8("\xBF\xAA\xCA\xBC"), "\xE5\xBC\x80\xE5\xA7\x8B");
 }
 
+TEST(Utf8ToGbk, Characters) {
+  EXPECT_EQ(utf8ToGbk("\xE4\xB8\xAD"), kZhong);
+  EXPECT_EQ(utf8ToGbk("a\xE0\xB8\x81z"), "a?z") << "Thai has no GBK form";
+  EXPECT_EQ(utf8ToGbk(""), "");
+}
+
 TEST(GbkToWide, TerminatorRules) {
   EXPECT_EQ(gbkToWide("A"), (WideBytes{0x41, 0, 0, 0}));
   EXPECT_EQ(gbkToWide("A", true), (WideBytes{0x41, 0}));
