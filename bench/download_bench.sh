@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Download throughput against curl: nginx on 127.0.0.1 serves a 64 MiB and a
 # 1 GiB file; each is fetched to disk three times by downloadFile (with the
-# progress row into a silent window) and three times by `curl -s -o`.
+# progress row into a silent window) and three times by `curl -s -o`, in turn.
 # Prints MB/s, the ratio of the medians, and the peak resident memory.
 # Needs the default build: cmake --preset default && cmake --build --preset default
 set -euo pipefail
@@ -53,11 +53,13 @@ PY
 for name in 64MiB 1GiB; do
   url="http://127.0.0.1:$port/$name.bin"
   size=$(stat -c %s "$work/www/$name.bin")
-  declare -A speeds=()
-  for tool in downloadFile curl; do
-    speeds[$tool]=""
-    for run in 1 2 3; do
+  declare -A speeds=([downloadFile]="" [curl]="")
+  # Runs alternate, each after the last one's file has reached the disk, so
+  # neither tool pays for the other's write-back.
+  for run in 1 2 3; do
+    for tool in downloadFile curl; do
       rm -f "$work/out.bin"
+      sync
       if [[ $tool == curl ]]; then
         read -r seconds rss < <(measure curl -s -o "$work/out.bin" "$url")
       else
