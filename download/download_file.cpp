@@ -91,8 +91,9 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
 
 // The number in a Content-Length value, or -1 when it is not one.
 std::int64_t parseLength(std::string_view value) {
-  const auto first = value.find_first_not_of(" \t");
-  const auto last = value.find_last_not_of(" \t\r\n");
+  constexpr std::string_view kBlanks = " \t\r\n";
+  const auto first = value.find_first_not_of(kBlanks);
+  const auto last = value.find_last_not_of(kBlanks);
   if (first == std::string_view::npos) return -1;
   value = value.substr(first, last - first + 1);
   std::int64_t length = -1;
