@@ -1,0 +1,32 @@
+// The work the download adds to every 10240-byte block besides moving bytes:
+// one progress report formatted into the window's texts.
+#include <benchmark/benchmark.h>
+
+#include "download/download.h"
+
+namespace pindlewick {
+namespace {
+
+class SilentWindow : public WindowPort {
+ public:
+  Text readEditBox(EditBox) override { return {}; }
+  void setLabel(Label, TextView caption) override { benchmark::DoNotOptimize(caption.data()); }
+  void setProgressBar(int position) override { benchmark::DoNotOptimize(position); }
+  void showMessage(TextView, TextView) override {}
+};
+
+void BM_ShowProgressPerBlock(benchmark::State& state) {
+  SilentWindow window;
+  int total = 0;
+  for (auto _ : state) {
+    total += 10240;
+    showProgress(window, 1 << 30, total, 1234, total);
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 10240);
+}
+BENCHMARK(BM_ShowProgressPerBlock);
+
+}  // namespace
+}  // namespace pindlewick
+
+BENCHMARK_MAIN();

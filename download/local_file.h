@@ -1,0 +1,33 @@
+// The local file a download writes into: one owner for its descriptor.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace pindlewick {
+
+class LocalFile {
+ public:
+  // Creates the file or empties it; with append, keeps what it holds (creating
+  // it when it is missing) and writes from its end. path is in the file
+  // system's encoding. Not open when that fails.
+  static LocalFile open(const std::string& path, bool append);
+
+  LocalFile() = default;
+  LocalFile(LocalFile&& other) noexcept;
+  LocalFile& operator=(LocalFile&& other) noexcept;
+  LocalFile(const LocalFile&) = delete;
+  LocalFile& operator=(const LocalFile&) = delete;
+  ~LocalFile();
+
+  bool isOpen() const { return descriptor_ >= 0; }
+  // Writes all the bytes; false when the system refuses any of them (a full
+  // disk, a file size limit). What was written before stays.
+  bool write(const char* data, std::size_t size);
+
+ private:
+  explicit LocalFile(int descriptor) : descriptor_(descriptor) {}
+  int descriptor_ = -1;
+};
+
+}  // namespace pindlewick

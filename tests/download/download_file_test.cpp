@@ -1,0 +1,363 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "download/download.h"
+#include "download/transfer_counts.h"
+#include "tests/download/recording_window.h"
+#include "tests/download/test_servers.h"
+#include "text/codepage.h"
+
+namespace pindlewick {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using testing::FixtureServer;
+using testing::NginxServer;
+using testing::patternBytes;
+using testing::readFile;
+using testing::writeFile;
+
+struct Report {
+  int contentLength;
+  int totalBytes;
+  int elapsedMs;
+  int receivedBytes;
+};
+
+struct Outcome {
+  int result;
+  std::vector<Report> reports;
+  std::vector<std::string> window;
+};
+
+const char* const kProxyVariables[] = {"http_proxy", "https_proxy", "HTTPS_PROXY",
+                                       "all_proxy",  "ALL_PROXY",   "no_proxy", "NO_PROXY"};
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  // Our servers are on loopback; a proxy set for the machine must not catch them.
+  void SetUp() override {
+    for (const char* name : kProxyVariables) ::unsetenv(name);
+  }
+
+  Outcome download(const std::string& url, const Text& path, std::optional<int> offset = {}) {
+    Outcome outcome{};
+    testing::RecordingWindow window;
+    const ProgressCallback record = [&](int length, int total, int elapsed, int received) {
+      outcome.reports.push_back({length, total, elapsed, received});
+    };
+    outcome.result = downloadFile(url, path, record, offset, window, settings);
+    outcome.window = window.events;
+    return outcome;
+  }
+  Outcome download(const std::string& url, std::optional<int> offset = {}) {
+    return download(url, file.string(), offset);
+  }
+
+  testing::TempDir folder;
+  fs::path file = folder.path() / "part.mp4";
+  DownloadSettings settings{.connectLimit = 5s, .stallLimit = 300ms, .caFile = {}};
+};
+
+// The blocks as the reports show them, checking that every report adds one.
+std::vector<int> blockSizes(const Outcome& outcome, int startTotal) {
+  std::vector<int> sizes;
+  int previous = startTotal;
+  for (const Report& report : outcome.reports) {
+    sizes.push_back(report.totalBytes - previous);
+    previous = report.totalBytes;
+  }
+  return sizes;
+}
+
+void expectBlocksCover(const Outcome& outcome, int startTotal, int bodySize) {
+  int sum = 0;
+  for (int size : blockSizes(outcome, startTotal)) {
+    EXPECT_GT(size, 0);
+    EXPECT_LE(size, 10240);
+    sum += size;
+  }
+  EXPECT_EQ(sum, bodySize);
+  for (const Report& report : outcome.reports) {
+    EXPECT_EQ(report.totalBytes - startTotal, report.receivedBytes);
+    EXPECT_GT(report.elapsedMs, 0);
+  }
+}
+
+TEST(TransferCountsTest, ElapsedWrapsAndNeverReadsZero) {
+  struct Case {
+    int start, now, elapsed;
+  };
+  const Case cases[] = {
+      {1000, 1250, 250}, {5, 5, 10}, {2147483647, -2147483648, 1}, {-1, 4, 5}, {-20, -5, 15}};
+  for (const Case& c : cases) EXPECT_EQ(elapsedSince(c.start, c.now), c.elapsed) << c.start;
+  EXPECT_EQ(low32(2147483647), 2147483647);
+  EXPECT_EQ(low32(2147483648LL), -2147483648);
+  EXPECT_EQ(low32(4294967296LL + 7), 7);
+}
+
+TEST_F(DownloadTest, StoresAStaticFileBlockByBlockWithItsLength) {
+  testing::TempDir root;
+  writeFile(root.path() / "video.mp4", patternBytes(100000));
+  NginxServer nginx(root.path());
+
+  const Outcome outcome = download(nginx.url("/video.mp4"));
+
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_TRUE(outcome.window.empty());
+  EXPECT_EQ(readFile(file), patternBytes(100000));
+  expectBlocksCover(outcome, 0, 100000);
+  for (const Report& report : outcome.reports) EXPECT_EQ(report.contentLength, 100000);
+}
+
+TEST_F(DownloadTest, ResumesOntoTheFileOrCreatesIt) {
+  struct Case {
+    const char* name;
+    std::optional<std::string> existing;
+    std::optional<int> offset;
+    std::string expectedFile;
+    int expectedLength;  // what the server reports for the range asked for
+  };
+  const std::string full = patternBytes(100000);
+  const Case cases[] = {
+      {"appends the rest", full.substr(0, 1000), 1000, full, 99000},
+      {"creates a missing file", std::nullopt, 1000, full.substr(1000), 99000},
+      {"offset 0 keeps the file", "older", 0, "older" + full, 100000},
+      {"no offset empties the file", std::string(150000, 'x'), std::nullopt, full, 100000},
+  };
+  testing::TempDir root;
+  writeFile(root.path() / "video.mp4", full);
+  NginxServer nginx(root.path());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(file);
+    if (c.existing) writeFile(file, *c.existing);
+
+    const Outcome outcome = download(nginx.url("/video.mp4"), c.offset);
+
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_EQ(readFile(file), c.expectedFile);
+    const int offset = c.offset.value_or(0);
+    expectBlocksCover(outcome, offset, 100000 - offset);
+    ASSERT_FALSE(outcome.reports.empty());
+    EXPECT_EQ(outcome.reports.front().contentLength, c.expectedLength);
+  }
+}
+
+TEST_F(DownloadTest, SendsTheFixedHeadBlockAndTheRangeLine) {
+  struct Case {
+    std::optional<int> offset;
+    std::optional<std::string> rangeLine;
+  };
+  const Case cases[] = {{std::nullopt, std::nullopt},
+                        {1000, "Range:bytes=1000-"},
+                        {0, "Range:bytes=0-"},
+                        {-5, "Range:bytes=-5-"}};
+  const std::vector<std::string> fixedLines = {
+      "Accept: */*",
+      "Accept-Language: zh-cn",
+      "Accept-Encoding: gzip, deflate",
+      "User-Agent: Mozilla/4.0(compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)",
+      "Pragma: no-cache"};
+  FixtureServer server;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.offset.value_or(-1));
+    fs::remove(file);
+    ASSERT_EQ(download(server.url("/echo"), c.offset).result, 0);
+
+    const std::string request = readFile(file);
+    EXPECT_EQ(request.rfind("GET /echo HTTP/1.1\r\n", 0), 0u) << request;
+    for (const std::string& line : fixedLines) {
+      const auto at = request.find("\r\n" + line + "\r\n");
+      EXPECT_NE(at, std::string::npos) << line;
+      const auto name = line.substr(0, line.find(':') + 1);
+      EXPECT_EQ(request.find("\r\n" + name, at + 2), std::string::npos) << "twice: " << name;
+    }
+    EXPECT_EQ(request.find("\r\nRange") != std::string::npos, c.rangeLine.has_value());
+    if (c.rangeLine) {
+      EXPECT_NE(request.find("\r\n" + *c.rangeLine + "\r\n"), std::string::npos);
+    }
+  }
+}
+
+TEST_F(DownloadTest, StoresEveryBodyAsItArrives) {
+  struct Case {
+    const char* path;
+    std::string body;
+    int contentLength;
+  };
+  const std::string page = "<html><body><h1>404 Not Found</h1></body></html>";
+  const Case cases[] = {
+      {"/bytes?size=50000&mode=close", patternBytes(50000), 0},
+      {"/bytes?size=50000&mode=chunked", patternBytes(50000), 0},
+      // Labelled as compressed, but stored untouched: a decoder would fail on it.
+      {"/bytes?size=30000&encoding=gzip", patternBytes(30000), 30000},
+      {"/missing", page, static_cast<int>(page.size())},
+      {"/redirect?to=/bytes%3Fsize%3D20000", patternBytes(20000), 20000},
+  };
+  FixtureServer server;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const Outcome outcome = download(server.url(c.path));
+
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_TRUE(outcome.window.empty());
+    EXPECT_EQ(readFile(file), c.body);
+    expectBlocksCover(outcome, 0, static_cast<int>(c.body.size()));
+    for (const Report& report : outcome.reports) EXPECT_EQ(report.contentLength, c.contentLength);
+  }
+}
+
+TEST_F(DownloadTest, ASmallBodyGivesOneReportAndAnEmptyOneNone) {
+  FixtureServer server;
+  const Outcome small = download(server.url("/bytes?size=3000"));
+  ASSERT_EQ(small.reports.size(), 1u);
+  EXPECT_EQ(small.reports[0].totalBytes, 3000);
+  EXPECT_EQ(small.reports[0].receivedBytes, 3000);
+
+  writeFile(file, "an older part");
+  const Outcome empty = download(server.url("/bytes?size=0"));
+  EXPECT_EQ(empty.result, 0);
+  EXPECT_TRUE(empty.reports.empty());
+  EXPECT_TRUE(fs::exists(file));
+  EXPECT_EQ(fs::file_size(file), 0u);
+}
+
+TEST_F(DownloadTest, CountsFromTheOffsetInThirtyTwoBits) {
+  FixtureServer server;  // answers the whole body whatever the range
+  const int offset = 2147483647 - 5000;
+  const Outcome outcome = download(server.url("/bytes?size=20000"), offset);
+
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(readFile(file), patternBytes(20000));
+  ASSERT_FALSE(outcome.reports.empty());
+  const Report& last = outcome.reports.back();
+  EXPECT_EQ(last.totalBytes, static_cast<int>(2147483647LL - 5000 + 20000 - 4294967296LL));
+  EXPECT_EQ(last.receivedBytes, 20000);
+}
+
+TEST_F(DownloadTest, ConvertsTheCodePage936PathAtTheFileSystem) {
+  FixtureServer server;
+  const Text path = (folder.path().string() + "/") + "\xca\xd3\xc6\xb5.mp4";  // 视频.mp4
+  EXPECT_EQ(download(server.url("/bytes?size=100"), path).result, 0);
+  EXPECT_EQ(readFile(folder.path() / "视频.mp4"), patternBytes(100));
+}
+
+TEST_F(DownloadTest, EveryFailureIsShownOnceAndLeavesTheFileAsTheStepsSay) {
+  struct Case {
+    const char* name;
+    std::string url;
+    std::optional<std::string> path;  // the default file when not given
+    const char* message;
+    std::string fileAfter;
+  };
+  FixtureServer server;
+  const std::string older = "an older part";
+  const Case cases[] = {
+      {"refused", "http://127.0.0.1:" + std::to_string(testing::unusedPort()) + "/x", {},
+       "不能打开该URL!", older},
+      {"malformed", "http://127.0.0.1:99999/x", {}, "不能打开该URL!", older},
+      {"not HTTP", "ftp://127.0.0.1:" + std::to_string(server.port()) + "/x", {},
+       "不能打开该URL!", older},
+      {"no answer", server.url("/silent"), {}, "不能打开该URL!", older},
+      {"cut short", server.url("/bytes?size=50000&cut=20000"), {}, "读文件出错!",
+       patternBytes(20000)},
+      {"chunks cut short", server.url("/bytes?size=50000&mode=chunked&cut=20000"), {},
+       "读文件出错!", patternBytes(20000)},
+      {"stalled body", server.url("/bytes?size=50000&cut=20000&stall=1"), {}, "读文件出错!",
+       patternBytes(20000)},
+      {"empty path", server.url("/bytes?size=10"), "", "不能打开本地的文件!", older},
+      {"missing folder", server.url("/bytes?size=10"), (folder.path() / "no/part.mp4").string(),
+       "不能打开本地的文件!", older},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    writeFile(file, older);
+
+    const Outcome outcome = download(c.url, c.path.value_or(file.string()));
+
+    EXPECT_EQ(outcome.result, -1);
+    EXPECT_EQ(outcome.window, std::vector<std::string>{std::string("信息： ") + c.message});
+    EXPECT_EQ(readFile(file), c.fileAfter);
+  }
+}
+
+// Writes past the limit fail with EFBIG, as a full disk fails with ENOSPC.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    previousHandler_ = ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved_;
+    limited.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, previousHandler_);
+  }
+
+ private:
+  rlimit saved_{};
+  sighandler_t previousHandler_;
+};
+
+TEST_F(DownloadTest, AFailingWriteStopsTheDownloadAndKeepsWhatWasWritten) {
+  FixtureServer server;
+  Outcome outcome;
+  {
+    FileSizeLimit limit(25000);
+    outcome = download(server.url("/bytes?size=100000"));
+  }
+  EXPECT_EQ(outcome.result, -1);
+  EXPECT_EQ(outcome.window, std::vector<std::string>{"信息： 写文件出错!"});
+  EXPECT_EQ(readFile(file), patternBytes(25000));
+  ASSERT_FALSE(outcome.reports.empty());
+  EXPECT_LE(outcome.reports.back().totalBytes, 25000);
+}
+
+TEST_F(DownloadTest, HttpsIsVerifiedAndNeverRedirectsDownToHttp) {
+  const testing::TestCertificate certificate(folder.path());
+  FixtureServer secure(certificate.certificate, certificate.key);
+  FixtureServer plain;
+
+  writeFile(file, "an older part");
+  EXPECT_EQ(download(secure.url("/bytes?size=100")).window,
+            std::vector<std::string>{"信息： 不能打开该URL!"});
+  EXPECT_EQ(readFile(file), "an older part");
+
+  settings.caFile = certificate.certificate.string();
+  const Outcome direct = download(secure.url("/bytes?size=100"));
+  EXPECT_EQ(direct.result, 0);
+  EXPECT_EQ(readFile(file), patternBytes(100));
+
+  const Outcome up = download(plain.url("/redirect?to=" + secure.url("/bytes%3Fsize%3D200")));
+  EXPECT_EQ(up.result, 0);
+  EXPECT_EQ(readFile(file), patternBytes(200));
+
+  const Outcome down = download(secure.url("/redirect?to=" + plain.url("/bytes%3Fsize%3D300")));
+  EXPECT_EQ(down.result, -1);
+  EXPECT_EQ(down.window, std::vector<std::string>{"信息： 不能打开该URL!"});
+  EXPECT_EQ(readFile(file), patternBytes(200));
+}
+
+TEST_F(DownloadTest, GoesThroughTheProxyOfTheEnvironment) {
+  FixtureServer proxy;
+  ::setenv("http_proxy", proxy.url("").c_str(), 1);
+  const Outcome outcome = download("http://media.invalid/echo");
+  ::unsetenv("http_proxy");
+
+  EXPECT_EQ(outcome.result, 0);
+  EXPECT_EQ(readFile(file).rfind("GET http://media.invalid/echo HTTP/1.1\r\n", 0), 0u);
+}
+
+}  // namespace
+}  // namespace pindlewick
