@@ -2,6 +2,7 @@
 
 #include <curl/curl.h>
 
+#include <chrono>
 #include <new>
 #include <string>
 
@@ -116,17 +117,25 @@ std::optional<Target> parseTarget(const std::string& url) {
 
 // --- one response -------------------------------------------------------------
 
-// What the callbacks collect of the response to one request.
+using Clock = std::chrono::steady_clock;
+
+// What the callbacks collect of the response to one request, and when bytes
+// last moved.
 struct Response {
   CURL* handle = nullptr;
   Text headers;  // the raw block of the latest status line
   bool headersComplete = false;
   Bytes body;
+  std::chrono::milliseconds idleLimit{0};
+  Clock::time_point lastMove;
+  curl_off_t bytesMoved = 0;
 
   void reset() {
     headers.clear();
     headersComplete = false;
     body.clear();
+    lastMove = Clock::now();
+    bytesMoved = 0;
   }
 };
 
@@ -179,6 +188,21 @@ std::size_t onBodyData(char* data, std::size_t size, std::size_t count, void* co
   return length;
 }
 
+// Ends a transfer in which no byte has moved, either way, for the idle
+// limit. While the connection is still being made its own limit applies.
+int onProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) noexcept {
+  auto& response = *static_cast<Response*>(context);
+  curl_off_t connectedAfter = 0;
+  curl_easy_getinfo(response.handle, CURLINFO_PRETRANSFER_TIME_T, &connectedAfter);
+  const Clock::time_point now = Clock::now();
+  if (connectedAfter == 0 || received + sent != response.bytesMoved) {
+    response.bytesMoved = received + sent;
+    response.lastMove = now;
+    return 0;
+  }
+  return now - response.lastMove >= response.idleLimit ? 1 : 0;
+}
+
 // --- setting up the handle ---------------------------------------------------
 
 template <typename... Codes>
@@ -203,6 +227,9 @@ bool setSessionOptions(CURL* handle, Response& response) {
       curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response),
       curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBodyData),
       curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response),
+      curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L),
+      curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress),
+      curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &response),
       authorities.empty() ? CURLE_OK : curl_easy_setopt(handle, CURLOPT_CAINFO, authorities.c_str()));
 }
 
@@ -251,13 +278,12 @@ bool setMethod(CURL* handle, const HttpRequestArgs& args, const Hop& hop) {
                 curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, verbOf(hop.method)));
 }
 
-bool setTimeouts(CURL* handle, int timeoutSeconds) {
+// One value for every phase: connecting (name lookup included) may take
+// that long, and the transfer ends when no byte moves for that long.
+bool setTimeouts(CURL* handle, Response& response, int timeoutSeconds) {
   const long seconds = timeoutSeconds > 0 ? timeoutSeconds : kDefaultTimeoutSeconds;
-  // One value for every phase: connecting (name lookup included) may take
-  // that long, and the transfer ends when no byte moves for that long.
-  return allSet(curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, seconds * 1000),
-                curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, 1L),
-                curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, seconds));
+  response.idleLimit = std::chrono::seconds(seconds);
+  return curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, seconds * 1000) == CURLE_OK;
 }
 
 bool bothGiven(const Text& name, const Text& secret) { return !name.empty() && !secret.empty(); }
@@ -429,7 +455,7 @@ Text httpRequest(HttpRequestArgs& args) {
   const Hop first{*target, knownMethod(args.method), true};
   if (!passed(setTarget(handle, args, *target, *target))) return failWith(args, Failure::kConnection);
   if (!passed(setMethod(handle, args, first))) return failWith(args, Failure::kRequest);
-  if (!passed(setTimeouts(handle, args.timeoutSeconds))) return failWith(args, Failure::kTimeouts);
+  if (!passed(setTimeouts(handle, response, args.timeoutSeconds))) return failWith(args, Failure::kTimeouts);
   if (!setServerCredentials(handle, args, *target, *target) || !setProxyCredentials(handle, args)) {
     return failWith(args, Failure::kCredentials);
   }
