@@ -19,17 +19,16 @@ bool needsDecoding(TextView charset) {
 
 }  // namespace
 
-Text decodeDeclaredCharset(RegexMatcher& matcher, TextView text, const Bytes& body) {
-  if (!matcher.search(kMetaCharsetPattern, textLeft(text, kSearchWindow))) return Text(text);
+Text decodeDeclaredCharset(RegexMatcher& matcher, Text text, const Bytes& body) {
+  if (!matcher.search(kMetaCharsetPattern, textLeft(text, kSearchWindow))) return text;
   const Text charset = matcher.subMatchText(1, 1);
-  Text result(text);
   if (needsDecoding(charset)) {
     const std::string_view raw(reinterpret_cast<const char*>(body.data()), body.size());
     // An unknown name would give garbage or nothing; the page is kept instead.
-    if (const auto units = icu::decode(raw, charset)) result = unitsToGbk(*units);
+    if (const auto units = icu::decode(raw, charset)) text = unitsToGbk(*units);
   }
   processPendingEvents();
-  return result;
+  return text;
 }
 
 }  // namespace pindlewick

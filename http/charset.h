@@ -11,6 +11,6 @@ namespace pindlewick {
 // the first 1024 bytes of text names, as code page 936 with characters it
 // cannot hold as "?". "gbk" and "gb2312" (exactly so written) and charsets the
 // converter does not know leave text as it is. matcher does the search.
-Text decodeDeclaredCharset(RegexMatcher& matcher, TextView text, const Bytes& body);
+Text decodeDeclaredCharset(RegexMatcher& matcher, Text text, const Bytes& body);
 
 }  // namespace pindlewick

@@ -181,7 +181,8 @@ std::size_t onBodyData(char* data, std::size_t size, std::size_t count, void* co
   const std::size_t length = size * count;
   try {
     if (response.body.capacity() == 0) reserveForBody(response);
-    response.body.insert(response.body.end(), data, data + length);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);  // same type: one block copy
+    response.body.insert(response.body.end(), bytes, bytes + length);
   } catch (const std::bad_alloc&) {
     return 0;  // ends the transfer; what arrived so far is kept
   }
