@@ -356,6 +356,13 @@ bool isRedirectStatus(long status) {
   return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
+// 303 turns every method but HEAD into a bodiless GET, 301 and 302 only POST;
+// 307 and 308 keep method and body.
+bool becomesGet(long status, int method) {
+  if (status == 303) return method != kMethodHead;
+  return (status == 301 || status == 302) && method == kMethodPost;
+}
+
 // What follows a response: nothing, the next hop, or a failed redirect.
 struct NextHop {
   std::optional<Hop> hop;
@@ -372,11 +379,8 @@ NextHop nextHop(CURL* handle, const Hop& current) {
   if (!target) return {std::nullopt, true};
   // Never from a secure page down to plain HTTP: the redirect response stays.
   if (current.target.secure() && !target->secure()) return {};
-  Hop next{*target, current.method, current.sendsBody};
-  const bool becomesGet = status == 303 ? current.method != kMethodHead : current.method == kMethodPost &&
-                                                                              status != 307 && status != 308;
-  if (becomesGet) next = Hop{*target, kMethodGet, false};
-  return {next, false};
+  if (becomesGet(status, current.method)) return {Hop{*target, kMethodGet, false}, false};
+  return {Hop{*target, current.method, current.sendsBody}, false};
 }
 
 Outcome exchange(CURL* handle, const HttpRequestArgs& args, Response& response, Hop hop) {
