@@ -3,13 +3,24 @@
 #include <mutex>
 
 namespace pindlewick::curl {
+namespace {
 
-Easy openEasy() {
+struct StringCleanup {
+  void operator()(char* text) const { curl_free(text); }
+};
+
+}  // namespace
+
+bool initialiseLibrary() {
   // curl_global_init is not thread-safe on every build: run it exactly once.
   static std::once_flag initialised;
   static CURLcode initResult = CURLE_OK;
   std::call_once(initialised, [] { initResult = curl_global_init(CURL_GLOBAL_DEFAULT); });
-  if (initResult != CURLE_OK) return nullptr;
+  return initResult == CURLE_OK;
+}
+
+Easy openEasy() {
+  if (!initialiseLibrary()) return nullptr;
   return Easy(curl_easy_init());
 }
 
@@ -18,6 +29,13 @@ void appendHeader(HeaderList& list, const char* line) {
     list.release();
     list.reset(grown);
   }
+}
+
+std::optional<std::string> urlPart(const Url& url, CURLUPart part, unsigned flags) {
+  char* raw = nullptr;
+  if (curl_url_get(url.get(), part, &raw, flags) != CURLUE_OK) return std::nullopt;
+  const std::unique_ptr<char, StringCleanup> owned(raw);
+  return std::string(owned.get());
 }
 
 }  // namespace pindlewick::curl

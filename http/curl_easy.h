@@ -6,6 +6,8 @@
 #include <curl/curl.h>
 
 #include <memory>
+#include <optional>
+#include <string>
 
 namespace pindlewick::curl {
 
@@ -19,11 +21,22 @@ struct ListCleanup {
 };
 using HeaderList = std::unique_ptr<curl_slist, ListCleanup>;
 
+struct UrlCleanup {
+  void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using Url = std::unique_ptr<CURLU, UrlCleanup>;
+
+// Initialises libcurl once for the process; false when that failed.
+bool initialiseLibrary();
+
 // A fresh easy handle, with libcurl initialised once for the process first.
 // Null when libcurl cannot be initialised or the handle cannot be made.
 Easy openEasy();
 
 // Appends one header line; the list stays as it was if memory runs out.
 void appendHeader(HeaderList& list, const char* line);
+
+// One part of a parsed URL as a string; nullopt when the URL lacks it.
+std::optional<std::string> urlPart(const Url& url, CURLUPart part, unsigned flags = 0);
 
 }  // namespace pindlewick::curl

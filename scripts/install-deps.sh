@@ -11,7 +11,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3
   # fixture servers used by the HTTP and download tests
-  nginx-light tinyproxy openssl
+  nginx-light tinyproxy openssl curl
 )
 
 missing=()

@@ -72,13 +72,16 @@ Text utf8ToGbk(std::string_view utf8) {
 }
 
 WideBytes gbkToWide(TextView text, bool dropTerminator) {
-  const TextView content = untilZero(text);
-  if (content.empty()) return {};
-  return littleEndianTerminated(toUtf16(content, kCodePageGbk), !dropTerminator);
+  if (untilZero(text).empty()) return {};
+  return littleEndianTerminated(gbkToUnits(text), !dropTerminator);
 }
 
-Text wideToGbk(const WideBytes& wide) {
-  const Text converted = fromUtf16(icu::compose(unitsOf(wide)), kCodePageGbk);
+Text wideToGbk(const WideBytes& wide) { return unitsToGbk(unitsOf(wide)); }
+
+std::u16string gbkToUnits(TextView text) { return toUtf16(untilZero(text), kCodePageGbk); }
+
+Text unitsToGbk(std::u16string_view units) {
+  const Text converted = fromUtf16(icu::compose(units), kCodePageGbk);
   return bytesToText(converted.data(), converted.size());
 }
 

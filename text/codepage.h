@@ -3,6 +3,8 @@
 #pragma once
 
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "text/text.h"
 
@@ -28,6 +30,12 @@ Text utf8ToGbk(std::string_view utf8);
 WideBytes gbkToWide(TextView text, bool dropTerminator = false);
 // Every whole unit of wide to GBK, cut at the first zero byte.
 Text wideToGbk(const WideBytes& wide);
+// The same two conversions on UTF-16 code units in memory order, for callers
+// that work on units rather than on little-endian bytes: GBK up to its first
+// zero byte to units without a terminator, and units back to GBK (characters
+// GBK cannot hold become "?"), cut at the first zero byte.
+std::u16string gbkToUnits(TextView text);
+Text unitsToGbk(std::u16string_view units);
 // Percent-encoding with upper-case hex digits; keepAlnum leaves '-', '.', digits
 // and ASCII letters as they are, utf8 encodes the text's UTF-8 bytes.
 Text urlEncode(TextView text, bool keepAlnum = false, bool utf8 = false);

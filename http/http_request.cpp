@@ -1,0 +1,479 @@
+#include "http/http_request.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <new>
+#include <string>
+
+#include "http/charset.h"
+#include "http/cookies.h"
+#include "http/curl_easy.h"
+#include "http/regex_matcher.h"
+#include "http/trusted_authorities.h"
+#include "text/codepage.h"
+#include "text/events.h"
+
+namespace pindlewick {
+namespace {
+
+enum class Failure {
+  kPlatform = 700,
+  kUrl = 701,
+  kSession = 702,
+  kConnection = 703,
+  kRequest = 704,
+  kTimeouts = 705,
+  kCredentials = 707,
+  kCookieOption = 708,
+  kHeaders = 710,
+  kSend = 711,
+  kNoResponse = 712,
+  kRead = 713,
+};
+
+Text messageOf(Failure failure) {
+  switch (failure) {
+    case Failure::kPlatform: return "700 \xB5\xB1\xC7\xB0\xCF\xB5\xCD\xB3\xB2\xBB\xD6\xA7\xB3\xD6WinHttp\xB7\xFE\xCE\xF1!";
+    case Failure::kUrl: return "701 \xBD\xE2\xCE\xF6URL\xB5\xD8\xD6\xB7\xCA\xA7\xB0\xDC!";
+    case Failure::kSession: return "702 \xB4\xB4\xBD\xA8WinHttp\xBB\xE1\xBB\xB0\xCA\xA7\xB0\xDC!";
+    case Failure::kConnection: return "703 \xB4\xB4\xBD\xA8WinHttp\xC1\xAC\xBD\xD3\xCA\xA7\xB0\xDC!";
+    case Failure::kRequest: return "704 \xB4\xB4\xBD\xA8WinHttp\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
+    case Failure::kTimeouts: return "705 \xC9\xE8\xD6\xC3\xB3\xAC\xCA\xB1\xCA\xB1\xBC\xE4\xCA\xA7\xB0\xDC!";
+    case Failure::kCredentials: return "707 \xC9\xE8\xD6\xC3\xB4\xFA\xC0\xED\xC6\xBE\xD6\xA4\xCA\xA7\xB0\xDC!";
+    case Failure::kCookieOption:
+      return "708 \xBD\xFB\xD6\xB9\xD7\xD4\xB6\xAF\xC9\xE8\xD6\xC3" "Cookies\xCA\xA7\xB0\xDC!";
+    case Failure::kHeaders: return "710 \xC9\xE8\xD6\xC3\xD0\xAD\xD2\xE9\xCD\xB7\xCA\xA7\xB0\xDC!";
+    case Failure::kSend: return "711 \xB7\xA2\xCB\xCD\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
+    case Failure::kNoResponse: return "712 \xB7\xFE\xCE\xF1\xC6\xF7\xCE\xB4\xCF\xEC\xD3\xA6!";
+    case Failure::kRead: return "713 \xB6\xC1\xC8\xA1\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC!";
+  }
+  return {};
+}
+
+constexpr int kMaxRedirects = 10;
+constexpr int kDefaultTimeoutSeconds = 30;
+// A Content-Length beyond this is not trusted for reserving memory up front.
+constexpr curl_off_t kLargestReservation = curl_off_t{1} << 30;
+
+struct DefaultHeader {
+  TextView probe;
+  bool ignoreCase;
+  TextView line;
+};
+
+constexpr DefaultHeader kDefaultHeaders[] = {
+    {"User-Agent: ", true,
+     "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0)\r\n"},
+    {"Accept: ", true, "Accept: text/html, application/xhtml+xml, */*\r\n"},
+    {"Accept-Encoding: ", true, "Accept-Encoding: gbk, GB2312\r\n"},
+    {"Accept-Language: ", true, "Accept-Language: zh-cn\r\n"},
+    {"Content-Type:", false, "Content-Type: application/x-www-form-urlencoded\r\n"},
+    {"Cache-Control: ", true, "Cache-Control: no-cache\r\n"},
+};
+
+// Headers libcurl would send of its own accord that this client never sends
+// unless the caller's text names them.
+constexpr TextView kSuppressedHeaders[] = {"Accept", "Content-Type", "Expect"};
+
+// --- the target -------------------------------------------------------------
+
+struct Target {
+  std::string url;     // what libcurl is given
+  std::string scheme;  // "http" or "https"
+  std::string origin;  // scheme, host and port
+  bool secure() const { return scheme == "https"; }
+};
+
+// Whether the URL has a path: a "/" ends its authority, not "?" or "#".
+bool hasPath(const std::string& url) {
+  const std::size_t schemeEnd = url.find("://");
+  if (schemeEnd == std::string::npos) return false;
+  const std::size_t authorityEnd = url.find_first_of("/?#", schemeEnd + 3);
+  return authorityEnd != std::string::npos && url[authorityEnd] == '/';
+}
+
+// Parses an absolute http or https URL. User name and password in the URL
+// play no role; without a path the request goes to "/" and the query is
+// dropped; the fragment is never sent.
+std::optional<Target> parseTarget(const std::string& url) {
+  const curl::Url parsed(curl_url());
+  if (!parsed || curl_url_set(parsed.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+    return std::nullopt;
+  }
+  const std::string scheme = curl::urlPart(parsed, CURLUPART_SCHEME).value_or("");
+  if (scheme != "http" && scheme != "https") return std::nullopt;
+  curl_url_set(parsed.get(), CURLUPART_USER, nullptr, 0);
+  curl_url_set(parsed.get(), CURLUPART_PASSWORD, nullptr, 0);
+  curl_url_set(parsed.get(), CURLUPART_OPTIONS, nullptr, 0);
+  curl_url_set(parsed.get(), CURLUPART_FRAGMENT, nullptr, 0);
+  if (!hasPath(url)) curl_url_set(parsed.get(), CURLUPART_QUERY, nullptr, 0);
+  const auto full = curl::urlPart(parsed, CURLUPART_URL);
+  const auto host = curl::urlPart(parsed, CURLUPART_HOST);
+  const auto port = curl::urlPart(parsed, CURLUPART_PORT, CURLU_DEFAULT_PORT);
+  if (!full || !host || !port) return std::nullopt;
+  return Target{*full, scheme, scheme + "://" + *host + ":" + *port};
+}
+
+// --- one response -------------------------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+// What the callbacks collect of the response to one request, and when bytes
+// last moved.
+struct Response {
+  CURL* handle = nullptr;
+  Text headers;  // the raw block of the latest status line
+  bool headersComplete = false;
+  Bytes body;
+  std::chrono::milliseconds idleLimit{0};
+  Clock::time_point lastMove;
+  curl_off_t bytesMoved = 0;
+
+  void reset() {
+    headers.clear();
+    headersComplete = false;
+    body.clear();
+    lastMove = Clock::now();
+    bytesMoved = 0;
+  }
+};
+
+bool isInterim(TextView headers) { return textMid(headers, 10, 1) == "1"; }
+
+TextView withoutLineEnd(TextView line) {
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  return line;
+}
+
+// Each status line starts the block afresh, so interim (1xx) responses drop
+// out; lines behind a complete block are trailers and are not kept.
+std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* context) noexcept {
+  auto& response = *static_cast<Response*>(context);
+  const std::size_t length = size * count;
+  const TextView line = withoutLineEnd(TextView(data, length));
+  try {
+    if (line.starts_with("HTTP/")) {
+      response.headers.clear();
+      response.headersComplete = false;
+    } else if (response.headersComplete) {
+      return length;
+    }
+    response.headers += bytesToText(line.data(), line.size());
+    response.headers += "\r\n";
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  if (line.empty()) response.headersComplete = !isInterim(response.headers);
+  return length;
+}
+
+void reserveForBody(Response& response) {
+  curl_off_t announced = -1;
+  curl_easy_getinfo(response.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+  if (announced > 0 && announced <= kLargestReservation) {
+    response.body.reserve(static_cast<std::size_t>(announced));
+  }
+}
+
+std::size_t onBodyData(char* data, std::size_t size, std::size_t count, void* context) noexcept {
+  auto& response = *static_cast<Response*>(context);
+  const std::size_t length = size * count;
+  try {
+    if (response.body.capacity() == 0) reserveForBody(response);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);  // same type: one block copy
+    response.body.insert(response.body.end(), bytes, bytes + length);
+  } catch (const std::bad_alloc&) {
+    return 0;  // ends the transfer; what arrived so far is kept
+  }
+  return length;
+}
+
+// Ends a transfer in which no byte has moved, either way, for the idle
+// limit. While the connection is still being made its own limit applies.
+int onProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) noexcept {
+  auto& response = *static_cast<Response*>(context);
+  curl_off_t connectedAfter = 0;
+  curl_easy_getinfo(response.handle, CURLINFO_PRETRANSFER_TIME_T, &connectedAfter);
+  const Clock::time_point now = Clock::now();
+  if (connectedAfter == 0 || received + sent != response.bytesMoved) {
+    response.bytesMoved = received + sent;
+    response.lastMove = now;
+    return 0;
+  }
+  return now - response.lastMove >= response.idleLimit ? 1 : 0;
+}
+
+// --- setting up the handle ---------------------------------------------------
+
+template <typename... Codes>
+bool allSet(Codes... codes) {
+  return ((codes == CURLE_OK) && ...);
+}
+
+bool setSessionOptions(CURL* handle, Response& response) {
+  const std::string authorities = trustedAuthoritiesFile();
+  return allSet(
+      curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L),
+      curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)),
+      curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https"),
+      // Redirects are followed here, hop by hop, to apply the proxy and
+      // downgrade rules to each one.
+      curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L),
+      // Proxy variables of the environment must not reach these requests.
+      curl_easy_setopt(handle, CURLOPT_PROXY, ""), curl_easy_setopt(handle, CURLOPT_NOPROXY, ""),
+      curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
+      curl_easy_setopt(handle, CURLOPT_HTTP_CONTENT_DECODING, 0L),
+      curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeaderLine),
+      curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response),
+      curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBodyData),
+      curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response),
+      curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L),
+      curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress),
+      curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &response),
+      authorities.empty() ? CURLE_OK : curl_easy_setopt(handle, CURLOPT_CAINFO, authorities.c_str()));
+}
+
+// One request of the exchange: the first, or one that follows a redirect.
+struct Hop {
+  Target target;
+  int method = kMethodGet;
+  bool sendsBody = true;
+};
+
+const char* verbOf(int method) {
+  switch (method) {
+    case kMethodPost: return "POST";
+    case kMethodHead: return "HEAD";
+    case kMethodPut: return "PUT";
+    default: return "GET";
+  }
+}
+
+int knownMethod(int method) {
+  return method == kMethodPost || method == kMethodHead || method == kMethodPut ? method : kMethodGet;
+}
+
+bool setTarget(CURL* handle, const HttpRequestArgs& args, const Target& first, const Target& hop) {
+  // A plain-HTTP request uses the proxy for plain HTTP only; a secure one for
+  // every scheme it is sent on to.
+  const bool proxied = !args.proxyAddress.empty() && (first.secure() || !hop.secure());
+  const std::string proxy = proxied ? args.proxyAddress : std::string();
+  return allSet(curl_easy_setopt(handle, CURLOPT_URL, hop.url.c_str()),
+                curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str()));
+}
+
+bool setMethod(CURL* handle, const HttpRequestArgs& args, const Hop& hop) {
+  if (hop.method == kMethodHead) {
+    return allSet(curl_easy_setopt(handle, CURLOPT_NOBODY, 1L),
+                  curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, nullptr));
+  }
+  const bool withBody = hop.sendsBody && (!args.postText.empty() || hop.method != kMethodGet);
+  if (!withBody) {
+    return allSet(curl_easy_setopt(handle, CURLOPT_HTTPGET, 1L),
+                  curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, nullptr));
+  }
+  return allSet(curl_easy_setopt(handle, CURLOPT_POSTFIELDS, args.postText.data()),
+                curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE,
+                                 static_cast<curl_off_t>(args.postText.size())),
+                curl_easy_setopt(handle, CURLOPT_CUSTOMREQUEST, verbOf(hop.method)));
+}
+
+// One value for every phase: connecting (name lookup included) may take
+// that long, and the transfer ends when no byte moves for that long.
+bool setTimeouts(CURL* handle, Response& response, int timeoutSeconds) {
+  const long seconds = timeoutSeconds > 0 ? timeoutSeconds : kDefaultTimeoutSeconds;
+  response.idleLimit = std::chrono::seconds(seconds);
+  return curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, seconds * 1000) == CURLE_OK;
+}
+
+bool bothGiven(const Text& name, const Text& secret) { return !name.empty() && !secret.empty(); }
+
+// Server credentials go only to the origin the caller named.
+bool setServerCredentials(CURL* handle, const HttpRequestArgs& args, const Target& first,
+                          const Target& hop) {
+  const bool send = bothGiven(args.user, args.password) && hop.origin == first.origin;
+  return allSet(curl_easy_setopt(handle, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC)),
+                curl_easy_setopt(handle, CURLOPT_USERNAME, send ? args.user.c_str() : nullptr),
+                curl_easy_setopt(handle, CURLOPT_PASSWORD, send ? args.password.c_str() : nullptr));
+}
+
+bool setProxyCredentials(CURL* handle, const HttpRequestArgs& args) {
+  if (!bothGiven(args.proxyUser, args.proxyPassword)) return true;
+  return allSet(curl_easy_setopt(handle, CURLOPT_PROXYAUTH, static_cast<long>(CURLAUTH_BASIC)),
+                curl_easy_setopt(handle, CURLOPT_PROXYUSERNAME, args.proxyUser.c_str()),
+                curl_easy_setopt(handle, CURLOPT_PROXYPASSWORD, args.proxyPassword.c_str()));
+}
+
+// With cookies given, cookies set along a redirect chain go back to the
+// server on the later requests; otherwise no cookie engine runs at all.
+bool setCookieHandling(CURL* handle, const HttpRequestArgs& args) {
+  return !args.submittedCookies || curl_easy_setopt(handle, CURLOPT_COOKIEFILE, "") == CURLE_OK;
+}
+
+bool namesHeader(TextView headerText, TextView name) {
+  for (const Text& line : splitText(headerText, "\r\n")) {
+    const int colon = findText(line, ":", {}, false);
+    if (colon != -1 && compareText(trimSpaces(textLeft(line, colon - 1)), name, false) == 0) return true;
+  }
+  return false;
+}
+
+curl::HeaderList headerListOf(TextView headerText) {
+  curl::HeaderList list;
+  for (const Text& line : splitText(headerText, "\r\n")) {
+    if (!line.empty()) curl::appendHeader(list, line.c_str());
+  }
+  for (TextView name : kSuppressedHeaders) {
+    // "Name:" with nothing behind it tells libcurl not to send its own.
+    if (!namesHeader(headerText, name)) curl::appendHeader(list, (Text(name) + ":").c_str());
+  }
+  return list;
+}
+
+bool configureHop(CURL* handle, const HttpRequestArgs& args, const Target& first, const Hop& hop) {
+  return setTarget(handle, args, first, hop.target) && setMethod(handle, args, hop) &&
+         setServerCredentials(handle, args, first, hop.target);
+}
+
+// --- the exchange ---------------------------------------------------------------
+
+struct Outcome {
+  std::optional<Failure> failure;  // ends the call; kRead keeps what arrived
+};
+
+Failure failureOf(CURL* handle, CURLcode code, const Response& response, int redirects) {
+  if (response.headersComplete) return Failure::kRead;
+  // Later requests of a redirect chain belong to the wait for the response.
+  if (redirects > 0) return Failure::kNoResponse;
+  curl_off_t sendingStarted = 0;
+  curl_easy_getinfo(handle, CURLINFO_PRETRANSFER_TIME_T, &sendingStarted);
+  if (sendingStarted == 0 || code == CURLE_SEND_ERROR) return Failure::kSend;
+  return Failure::kNoResponse;
+}
+
+bool isRedirectStatus(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// 303 turns every method but HEAD into a bodiless GET, 301 and 302 only POST;
+// 307 and 308 keep method and body.
+bool becomesGet(long status, int method) {
+  if (status == 303) return method != kMethodHead;
+  return (status == 301 || status == 302) && method == kMethodPost;
+}
+
+// What follows a response: nothing, the next hop, or a failed redirect.
+struct NextHop {
+  std::optional<Hop> hop;
+  bool failed = false;
+};
+
+NextHop nextHop(CURL* handle, const Hop& current) {
+  long status = 0;
+  char* location = nullptr;
+  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+  curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
+  if (!isRedirectStatus(status) || !location) return {};
+  const std::optional<Target> target = parseTarget(location);
+  if (!target) return {std::nullopt, true};
+  // Never from a secure page down to plain HTTP: the redirect response stays.
+  if (current.target.secure() && !target->secure()) return {};
+  if (becomesGet(status, current.method)) return {Hop{*target, kMethodGet, false}, false};
+  return {Hop{*target, current.method, current.sendsBody}, false};
+}
+
+Outcome exchange(CURL* handle, const HttpRequestArgs& args, Response& response, Hop hop) {
+  const Target first = hop.target;
+  for (int redirects = 0;; ++redirects) {
+    if (redirects > 0 && !configureHop(handle, args, first, hop)) return {Failure::kNoResponse};
+    response.reset();
+    const CURLcode code = curl_easy_perform(handle);
+    if (code != CURLE_OK) return {failureOf(handle, code, response, redirects)};
+    if (args.disableRedirects) return {};
+    const NextHop next = nextHop(handle, hop);
+    if (next.failed || (next.hop && redirects == kMaxRedirects)) return {Failure::kNoResponse};
+    if (!next.hop) return {};
+    hop = *next.hop;
+  }
+}
+
+// --- the call -------------------------------------------------------------------
+
+// The status line from its tenth byte up to its CR LF.
+Text statusOf(TextView headers) {
+  const int lineEnd = findText(headers, "\r\n", 10, false);
+  if (textLength(headers) < 10 || lineEnd == -1) return {};
+  return textMid(headers, 10, lineEnd - 10);
+}
+
+Text failWith(HttpRequestArgs& args, Failure failure) {
+  args.statusText = messageOf(failure);
+  if (failure != Failure::kPlatform && failure != Failure::kCredentials &&
+      failure != Failure::kCookieOption) {
+    processPendingEvents();
+  }
+  return {};
+}
+
+// Passes one stage and lets the caller's event loop breathe.
+bool passed(bool stage) {
+  if (stage) processPendingEvents();
+  return stage;
+}
+
+Text readResponse(HttpRequestArgs& args, Response& response, RegexMatcher& matcher) {
+  args.returnedHeaders = std::move(response.headers);
+  args.statusText = statusOf(args.returnedHeaders);
+  scanResponseHeaders(args.returnedHeaders, args.returnedCookies, args.redirectLocation);
+  if (args.autoMergeCookies.value_or(true) && args.submittedCookies) {
+    args.returnedCookies = mergeCookies(*args.submittedCookies, args.returnedCookies);
+  }
+  args.responseBytes = std::move(response.body);
+  return decodeDeclaredCharset(matcher, bytesToText(args.responseBytes), args.responseBytes);
+}
+
+}  // namespace
+
+Text requestHeaderText(TextView extraHeaders, const std::optional<Text>& cookies) {
+  Text headers = extraHeaders.empty() ? Text() : Text(extraHeaders) + "\r\n";
+  for (const DefaultHeader& header : kDefaultHeaders) {
+    if (findText(headers, header.probe, {}, header.ignoreCase) == -1) headers += header.line;
+  }
+  if (cookies && !cookies->empty() && findText(headers, "Cookie: ", {}, true) == -1) {
+    headers += "Cookie: " + *cookies + "\r\n";
+  }
+  return headers;
+}
+
+Text httpRequest(HttpRequestArgs& args) {
+  RegexMatcher matcher;
+  if (!curl::initialiseLibrary()) return failWith(args, Failure::kPlatform);
+  const std::optional<Target> target = parseTarget(gbkToUtf8(args.url));
+  if (!passed(target.has_value())) return failWith(args, Failure::kUrl);
+
+  Response response;
+  const curl::Easy easy = curl::openEasy();
+  CURL* handle = easy.get();
+  response.handle = handle;
+  if (!passed(handle && setSessionOptions(handle, response))) return failWith(args, Failure::kSession);
+  const Hop first{*target, knownMethod(args.method), true};
+  if (!passed(setTarget(handle, args, *target, *target))) return failWith(args, Failure::kConnection);
+  if (!passed(setMethod(handle, args, first))) return failWith(args, Failure::kRequest);
+  if (!passed(setTimeouts(handle, response, args.timeoutSeconds))) return failWith(args, Failure::kTimeouts);
+  if (!setServerCredentials(handle, args, *target, *target) || !setProxyCredentials(handle, args)) {
+    return failWith(args, Failure::kCredentials);
+  }
+  if (!setCookieHandling(handle, args)) return failWith(args, Failure::kCookieOption);
+  const curl::HeaderList headers = headerListOf(requestHeaderText(args.extraHeaders, args.submittedCookies));
+  if (!passed(curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK)) {
+    return failWith(args, Failure::kHeaders);
+  }
+
+  const Outcome outcome = exchange(handle, args, response, first);
+  if (outcome.failure && *outcome.failure != Failure::kRead) return failWith(args, *outcome.failure);
+  passed(true);  // sent, answered and read
+  return readResponse(args, response, matcher);
+}
+
+}  // namespace pindlewick
