@@ -10,8 +10,8 @@
 
 #include "download/download.h"
 #include "download/transfer_counts.h"
-#include "tests/download/recording_window.h"
-#include "tests/download/test_servers.h"
+#include "tests/support/recording_window.h"
+#include "tests/support/test_servers.h"
 #include "text/codepage.h"
 
 namespace pindlewick {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "download/download.h"
-#include "tests/download/recording_window.h"
+#include "tests/support/recording_window.h"
 
 namespace pindlewick {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/download/test_servers.h"
+#include "tests/support/test_servers.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -70,7 +70,7 @@ FixtureServer::FixtureServer(const fs::path& certificate, const fs::path& key)
 FixtureServer::FixtureServer(const std::vector<std::string>& extraArguments, std::string scheme)
     : process_([&] {
         std::vector<std::string> argv = {PINDLEWICK_PYTHON,
-                                         PINDLEWICK_TEST_DIR "/download/fixture_server.py"};
+                                         PINDLEWICK_TEST_DIR "/support/fixture_server.py"};
         argv.insert(argv.end(), extraArguments.begin(), extraArguments.end());
         return argv;
       }()),
