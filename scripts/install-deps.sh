@@ -8,6 +8,8 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   # core libraries
   libcurl4-openssl-dev libicu-dev libpcre2-dev
+  # the window, and a font that shows its Chinese texts
+  qt6-base-dev fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3
   # fixture servers used by the HTTP and download tests

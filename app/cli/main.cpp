@@ -1,0 +1,152 @@
+// pindlewick-cli [--service BASE] [--trace] URL FIRST LAST FOLDER
+//
+// Runs one batch in the terminal. The four arguments stand for the window's
+// four edit boxes. stdout: each status line (or, with --trace, every write to
+// any control as "name<TAB>text"); stderr: messages and, on a terminal, a live
+// progress row. Exit status: 0 all parts downloaded, 1 a part failed, 2 usage.
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/initial_state.h"
+#include "app/pipeline.h"
+#include "text/codepage.h"
+
+namespace pindlewick {
+namespace {
+
+constexpr int kExitAllDownloaded = 0;
+constexpr int kExitPartFailed = 1;
+constexpr int kExitUsage = 2;
+
+constexpr std::string_view kUsage =
+    "usage: pindlewick-cli [--service BASE] [--trace] URL FIRST LAST FOLDER\n"
+    "  URL     the video's page address\n"
+    "  FIRST   the first part number\n"
+    "  LAST    the last part number\n"
+    "  FOLDER  the save folder, put in front of each file name as typed\n"
+    "  --service BASE  the parse service (scheme, host, optional port)\n"
+    "  --trace         print every write to a control instead of the status lines\n";
+
+struct Options {
+  Text serviceBase = defaultServiceBase();
+  bool trace = false;
+  std::array<Text, 4> editBoxes;  // by EditBox, code page 936
+};
+
+class TerminalWindow final : public WindowPort {
+ public:
+  TerminalWindow(const Options& options)
+      : options_(options), liveRow_(!options.trace && ::isatty(STDERR_FILENO)) {}
+
+  Text readEditBox(EditBox box) override {
+    return options_.editBoxes[static_cast<std::size_t>(box)];
+  }
+
+  void setLabel(Label label, TextView caption) override {
+    const std::lock_guard lock(mutex_);
+    if (options_.trace) return traceLine(controlName(label), gbkToUtf8(caption));
+    if (label == Label::status) {
+      clearRow();
+      std::printf("%s\n", gbkToUtf8(caption).c_str());
+      std::fflush(stdout);
+      return;
+    }
+    row_[static_cast<std::size_t>(label)] = gbkToUtf8(caption);
+    drawRow();
+  }
+
+  void setProgressBar(int position) override {
+    const std::lock_guard lock(mutex_);
+    if (options_.trace) return traceLine(kProgressBarName, std::to_string(position));
+    barPosition_ = position;
+    drawRow();
+  }
+
+  void showMessage(TextView message, TextView caption) override {
+    const std::lock_guard lock(mutex_);
+    clearRow();
+    std::fprintf(stderr, "%s%s\n", gbkToUtf8(caption).c_str(), gbkToUtf8(message).c_str());
+  }
+
+ private:
+  static void traceLine(std::string_view name, const std::string& text) {
+    std::printf("%.*s\t%s\n", static_cast<int>(name.size()), name.data(), text.c_str());
+    std::fflush(stdout);
+  }
+
+  // The progress row is redrawn at most ten times a second.
+  void drawRow() {
+    if (!liveRow_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+    lastDrawn_ = now;
+    constexpr int kWidth = 30;
+    const int filled = std::clamp(barPosition_, 0, 100) * kWidth / 100;
+    std::fprintf(stderr, "\r\033[K%s [%s%s] %s", row_[static_cast<std::size_t>(Label::speed)].c_str(),
+                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(),
+                 row_[static_cast<std::size_t>(Label::percent)].c_str());
+    rowShown_ = true;
+  }
+
+  void clearRow() {
+    if (!rowShown_) return;
+    std::fprintf(stderr, "\r\033[K");
+    rowShown_ = false;
+    lastDrawn_ = {};
+  }
+
+  const Options& options_;
+  const bool liveRow_;
+  std::mutex mutex_;
+  std::array<std::string, 3> row_;  // by Label, UTF-8
+  int barPosition_ = 0;
+  bool rowShown_ = false;
+  std::chrono::steady_clock::time_point lastDrawn_{};
+};
+
+// nullopt for a usage error.
+std::optional<Options> parseArguments(const std::vector<std::string_view>& arguments) {
+  Options options;
+  std::vector<std::string_view> positional;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (arguments[i] == "--trace") {
+      options.trace = true;
+    } else if (arguments[i] == "--service" && i + 1 < arguments.size()) {
+      options.serviceBase = Text(arguments[++i]);
+    } else if (arguments[i].starts_with("--")) {
+      return std::nullopt;
+    } else {
+      positional.push_back(arguments[i]);
+    }
+  }
+  if (positional.size() != options.editBoxes.size()) return std::nullopt;
+  for (std::size_t i = 0; i < positional.size(); ++i) options.editBoxes[i] = utf8ToGbk(positional[i]);
+  return options;
+}
+
+int run(const std::vector<std::string_view>& arguments) {
+  const std::optional<Options> options = parseArguments(arguments);
+  if (!options) {
+    std::fputs(kUsage.data(), stderr);
+    return kExitUsage;
+  }
+  TerminalWindow window(*options);
+  const BatchSummary summary = runBatch(window, serviceEndpoint(options->serviceBase));
+  return summary.partsFailed == 0 ? kExitAllDownloaded : kExitPartFailed;
+}
+
+}  // namespace
+}  // namespace pindlewick
+
+int main(int argc, char* argv[]) {
+  return pindlewick::run(std::vector<std::string_view>(argv + 1, argv + argc));
+}

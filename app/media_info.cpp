@@ -1,0 +1,66 @@
+#include "app/media_info.h"
+
+namespace pindlewick {
+namespace {
+
+// Markers of the answer page, in code page 936.
+constexpr TextView kFormatMp4 = "\xB8\xF1\xCA\xBD MP4";  // 格式 MP4
+constexpr TextView kOptionEnd = "</option>";
+constexpr TextView kValue = "value=\"";
+constexpr TextView kQuoteClose = "\">";
+constexpr TextView kQuery = "?";
+constexpr TextView kDot = ".";
+constexpr TextView kTitle = "\xB1\xEA\xCC\xE2";        // 标题
+constexpr TextView kDescription = "\xC3\xE8\xCA\xF6";  // 描述
+constexpr TextView kQuote = "\"";
+
+// Piece `position` of the text split at the marker, if there are that many.
+std::optional<Text> piece(const std::optional<Text>& text, TextView marker, int position) {
+  if (!text) return std::nullopt;
+  const TextArray pieces = splitText(*text, marker);
+  if (position > arraySize(pieces)) return std::nullopt;
+  return elementAt(pieces, position);
+}
+
+std::optional<Text> lastPiece(const std::optional<Text>& text, TextView marker) {
+  if (!text) return std::nullopt;
+  const TextArray pieces = splitText(*text, marker);
+  if (pieces.empty()) return std::nullopt;
+  return pieces.back();
+}
+
+}  // namespace
+
+std::optional<MediaInfo> extractMediaInfo(TextView page) {
+  const std::optional<Text> whole = Text(page);
+  const auto formatPart = piece(whole, kFormatMp4, 2);
+  const auto optionPart = piece(formatPart, kOptionEnd, 2);
+  const auto valuePart = piece(optionPart, kValue, 2);
+  const auto mediaLink = piece(valuePart, kQuoteClose, 1);
+  const auto linkWithoutQuery = piece(mediaLink, kQuery, 1);
+  const auto extension = lastPiece(linkWithoutQuery, kDot);
+
+  const auto titlePart = piece(whole, kTitle, 2);
+  const auto titleField = piece(titlePart, kDescription, 1);
+  const auto titleValue = piece(titleField, kValue, 2);
+  const auto title = piece(titleValue, kQuote, 1);
+
+  if (!extension || !title) return std::nullopt;
+  return MediaInfo{*mediaLink, *extension, *title};
+}
+
+bool staysInFolder(TextView fileNamePart) {
+  if (fileNamePart == "." || fileNamePart == "..") return false;
+  for (std::size_t offset = 0; offset < fileNamePart.size();) {
+    const auto byte = static_cast<std::uint8_t>(fileNamePart[offset]);
+    if (byte >= 0x80) {
+      offset += 2;  // a two-byte character; its second byte may be anything
+      continue;
+    }
+    if (byte == '/' || byte == '\\' || byte < 0x20 || byte == 0x7F) return false;
+    ++offset;
+  }
+  return true;
+}
+
+}  // namespace pindlewick

@@ -1,0 +1,82 @@
+#include "app/pipeline.h"
+
+#include <limits>
+#include <thread>
+
+#include "app/media_info.h"
+#include "download/download.h"
+#include "http/http_request.h"
+#include "text/codepage.h"
+#include "text/pause.h"
+
+namespace pindlewick {
+namespace {
+
+// Status texts, kept in UTF-8 here and shown in code page 936.
+Text statusText(std::string_view utf8Before, TextView partNumber, std::string_view utf8After) {
+  return concatText({utf8ToGbk(utf8Before), partNumber, utf8ToGbk(utf8After)});
+}
+
+Text askParseService(TextView endpoint, TextView pageUrl, TextView partNumber) {
+  const Text pageAddress = concatText({pageUrl, "?p=", partNumber});
+  HttpRequestArgs request;
+  request.url = endpoint;
+  request.method = kMethodPost;
+  request.postText = concatText(
+      {"bilibiliurl=", urlEncode(pageAddress, true, true), "&zengqiang=true"});
+  return httpRequest(request);
+}
+
+}  // namespace
+
+Text serviceEndpoint(TextView serviceBase) { return concatText({serviceBase, "/api/bilibili/"}); }
+
+PartOutcome processPart(WindowPort& window, TextView endpoint, TextView pageUrl,
+                        TextView partNumber) {
+  window.setLabel(Label::status, statusText("开始解析", partNumber, "P。"));
+  const Text answer = askParseService(endpoint, pageUrl, partNumber);
+  const std::optional<MediaInfo> media = answer.empty() ? std::nullopt : extractMediaInfo(answer);
+  if (!media) {
+    window.setLabel(Label::status, statusText("", partNumber, "P解析失败。"));
+    pauseResponsive(1000);
+    return answer.empty() ? PartOutcome::noAnswer : PartOutcome::markersMissing;
+  }
+
+  window.setLabel(Label::status, statusText("解析", partNumber, "P完成，正在下载。"));
+  const Text folder = window.readEditBox(EditBox::folder);
+  if (!staysInFolder(media->title) || !staysInFolder(media->extension)) {
+    window.showMessage(utf8ToGbk("不能打开本地的文件!"), utf8ToGbk("信息："));
+    return PartOutcome::unsafeFileName;
+  }
+  const Text path = concatText({folder, media->title, ".", media->extension});
+  const ProgressCallback showInWindow = [&window](int length, int total, int elapsed, int received) {
+    showProgress(window, length, total, elapsed, received);
+  };
+  const int result = downloadFile(media->mediaLink, path, showInWindow, std::nullopt, window);
+  return result == 0 ? PartOutcome::downloaded : PartOutcome::downloadFailed;
+}
+
+BatchSummary runBatch(WindowPort& window, TextView endpoint) {
+  BatchSummary summary;
+  // The first number is read once; the last number and the address are read
+  // anew for every part, so the user can change them while the batch runs.
+  for (int part = textToInt(window.readEditBox(EditBox::firstPart));
+       part <= textToInt(window.readEditBox(EditBox::lastPart)); ++part) {
+    const Text pageUrl = window.readEditBox(EditBox::pageUrl);
+    ++summary.partsTried;
+    if (processPart(window, endpoint, pageUrl, intToText(part)) != PartOutcome::downloaded) {
+      ++summary.partsFailed;
+    }
+    if (part == std::numeric_limits<int>::max()) break;  // the next number would wrap
+  }
+  window.setLabel(Label::status, utf8ToGbk("任务完成。"));
+  return summary;
+}
+
+void startBatch(std::shared_ptr<WindowPort> window, Text endpoint) {
+  std::thread([window = std::move(window), endpoint = std::move(endpoint)] {
+    runBatch(*window, endpoint);
+  }).detach();
+}
+
+}  // namespace pindlewick

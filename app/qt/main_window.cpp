@@ -1,0 +1,108 @@
+#include "app/qt/main_window.h"
+
+#include <QLabel>
+#include <algorithm>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "app/pipeline.h"
+#include "text/codepage.h"
+
+namespace pindlewick {
+namespace {
+
+// Texts cross between code page 936 and Qt here and nowhere else.
+QString toQt(TextView gbk) { return QString::fromStdString(gbkToUtf8(gbk)); }
+Text fromQt(const QString& text) { return utf8ToGbk(text.toStdString()); }
+
+// Workers may write a progress row per 10 KB block; the window repaints it at
+// most this often and always ends on the last value written.
+constexpr int kRefreshMs = 50;
+
+}  // namespace
+
+MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
+    : state_(std::move(state)), serviceEndpoint_(std::move(serviceEndpoint)) {
+  setWindowTitle("Pindlewick");
+  setGeometry(50, 50, 380, 250);
+  const WindowState::Snapshot initial = state_->snapshot();
+
+  addLabel("标签1", 8, 8, 32, utf8ToGbk("URL："));
+  addEditBox(EditBox::pageUrl, 40, 8, 328);
+  addLabel("标签2", 8, 40, 24, utf8ToGbk("从P"));
+  addEditBox(EditBox::firstPart, 40, 40, 40);
+  addLabel("标签3", 88, 40, 56, utf8ToGbk("下载到P"));
+  addEditBox(EditBox::lastPart, 136, 40, 40);
+  addLabel("标签4", 8, 72, 64, utf8ToGbk("保存位置："));
+  addEditBox(EditBox::folder, 72, 72, 296);
+
+  auto* start = new QPushButton(toQt(utf8ToGbk("开始下载")), this);
+  start->setObjectName("按钮1");
+  start->setGeometry(0, 104, 376, 32);
+  connect(start, &QPushButton::clicked, this, [this] { startBatch(state_, serviceEndpoint_); });
+
+  labels_[static_cast<std::size_t>(Label::status)] =
+      addLabel("标签5", 8, 144, 360, initial.labels[static_cast<std::size_t>(Label::status)]);
+  progressBar_ = new QProgressBar(this);
+  progressBar_->setObjectName("进度条1");
+  progressBar_->setGeometry(0, 168, 240, 24);
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  progressBar_->setTextVisible(false);
+  labels_[static_cast<std::size_t>(Label::percent)] =
+      addLabel("标签7", 240, 168, 40, initial.labels[static_cast<std::size_t>(Label::percent)]);
+  labels_[static_cast<std::size_t>(Label::speed)] =
+      addLabel("标签6", 288, 168, 80, initial.labels[static_cast<std::size_t>(Label::speed)]);
+
+  refreshTimer_ = new QTimer(this);
+  connect(refreshTimer_, &QTimer::timeout, this, &MainWindow::refresh);
+  refreshTimer_->start(kRefreshMs);
+}
+
+QLineEdit* MainWindow::addEditBox(EditBox box, int left, int top, int width) {
+  auto* edit = new QLineEdit(toQt(state_->readEditBox(box)), this);
+  edit->setObjectName(QString::fromUtf8(controlName(box).data(),
+                                        static_cast<qsizetype>(controlName(box).size())));
+  edit->setGeometry(left, top, width, 20);
+  connect(edit, &QLineEdit::textChanged, this,
+          [this, box](const QString& text) { state_->setEditBox(box, fromQt(text)); });
+  return edit;
+}
+
+QLabel* MainWindow::addLabel(const char* name, int left, int top, int width, const Text& caption) {
+  auto* label = new QLabel(toQt(caption), this);
+  label->setObjectName(QString::fromUtf8(name));
+  label->setGeometry(left, top, width, 24);
+  return label;
+}
+
+void MainWindow::refresh() {
+  const WindowState::Snapshot now = state_->snapshot();
+  if (now.version != shownVersion_) {
+    shownVersion_ = now.version;
+    for (std::size_t i = 0; i < labels_.size(); ++i) {
+      const QString caption = toQt(now.labels[i]);
+      if (labels_[i]->text() != caption) labels_[i]->setText(caption);
+    }
+    // Positions outside 0..100 show as a full or an empty bar.
+    progressBar_->setValue(std::clamp(now.progressBar, 0, 100));
+  }
+  showWaitingMessages();
+}
+
+void MainWindow::showWaitingMessages() {
+  if (showingMessage_) return;  // the box's own event loop keeps refreshing meanwhile
+  showingMessage_ = true;
+  while (const std::optional<WindowState::Message> message = state_->nextMessage()) {
+    QMessageBox box(QMessageBox::NoIcon, toQt(message->caption), toQt(message->text),
+                    QMessageBox::Ok, this);
+    box.exec();
+    state_->answerMessage(message->id);
+  }
+  showingMessage_ = false;
+}
+
+}  // namespace pindlewick

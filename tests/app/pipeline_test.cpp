@@ -1,0 +1,163 @@
+// The whole job, from the page address to the files, against a stand-in parse
+// service on 127.0.0.1: through the command line (its output contract), and
+// in-process with a window whose boxes change while the batch runs.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "app/pipeline.h"
+#include "tests/app/parse_service.h"
+#include "tests/support/test_servers.h"
+#include "text/codepage.h"
+
+namespace pindlewick {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ChildProcess;
+using testing::ParseService;
+using testing::TempDir;
+
+constexpr std::size_t kMediaSize = testing::kParseServiceMediaSize;
+const std::string kPage = "https://www.example.com/video/BV1xx";
+
+struct CliRun {
+  int exitStatus = -1;
+  std::vector<std::string> out;
+  std::string err;
+};
+
+std::vector<std::string> linesOf(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream stream(text);
+  for (std::string line; std::getline(stream, line);) lines.push_back(line);
+  return lines;
+}
+
+CliRun runCli(const TempDir& scratch, const std::vector<std::string>& arguments) {
+  std::string command = PINDLEWICK_CLI;
+  for (const std::string& argument : arguments) command += " '" + argument + "'";
+  const fs::path out = scratch.path() / "stdout", err = scratch.path() / "stderr";
+  const int status = std::system((command + " >" + out.string() + " 2>" + err.string()).c_str());
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, linesOf(testing::readFile(out)),
+          testing::readFile(err)};
+}
+
+TEST(CommandLine, DownloadsTheRangeAndReportsEachPart) {
+  // Part 4's title holds 誠 (D5 5C: a second byte that looks like a backslash)
+  // and a Thai letter that code page 936 cannot hold.
+  ParseService service({"--empty", "2", "--utf8", "3", "--utf8", "4", "--title", "4", "誠 ก 4"});
+  TempDir scratch;
+  const fs::path folder = scratch.path() / "保存";
+  fs::create_directory(folder);
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "4", folder.string() + "/"});
+
+  const std::vector<std::string> expected = {
+      "开始解析1P。", "解析1P完成，正在下载。", "开始解析2P。", "2P解析失败。",
+      "开始解析3P。", "解析3P完成，正在下载。", "开始解析4P。", "解析4P完成，正在下载。",
+      "任务完成。"};
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(run.exitStatus, 1) << "part 2 failed";
+  EXPECT_EQ(run.err, "");
+  for (const char* name : {"第1集 教程.mp4", "第3集 教程.mp4", "誠 ? 4.mp4"}) {
+    EXPECT_EQ(fs::file_size(folder / name), kMediaSize) << name;
+  }
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 3);
+}
+
+TEST(CommandLine, TraceShowsEveryWriteAndSucceeds) {
+  ParseService service;
+  TempDir scratch;
+  const CliRun run =
+      runCli(scratch, {"--trace", "--service", service.base(), kPage, "5", "5", scratch.path().string() + "/"});
+  EXPECT_EQ(run.exitStatus, 0);
+  ASSERT_GE(run.out.size(), 6u);
+  EXPECT_EQ(run.out.front(), "标签5\t开始解析5P。");
+  EXPECT_EQ(run.out[1], "标签5\t解析5P完成，正在下载。");
+  EXPECT_EQ(run.out[run.out.size() - 3], "进度条1\t100");
+  EXPECT_EQ(run.out[run.out.size() - 2], "标签7\t100%");
+  EXPECT_EQ(run.out.back(), "标签5\t任务完成。");
+  EXPECT_EQ(testing::readFile(scratch.path() / "第5集 教程.mp4"), testing::patternBytes(kMediaSize));
+}
+
+TEST(CommandLine, BadAnswersAndUnsafeTitlesFailThePart) {
+  ParseService service({"--no-markers", "1", "--title", "2", "../escaped", "--title", "3", ".."});
+  TempDir scratch;
+  const fs::path folder = scratch.path() / "inside";
+  fs::create_directory(folder);
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "3", folder.string() + "/"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.out[1], "1P解析失败。");
+  EXPECT_EQ(run.err, "信息：不能打开本地的文件!\n信息：不能打开本地的文件!\n");
+  EXPECT_TRUE(fs::is_empty(folder));
+  EXPECT_FALSE(fs::exists(scratch.path() / "escaped.mp4"));
+}
+
+TEST(CommandLine, UsageAndEmptyRanges) {
+  TempDir scratch;
+  const CliRun usage = runCli(scratch, {"only", "three", "arguments"});
+  EXPECT_EQ(usage.exitStatus, 2);
+  EXPECT_NE(usage.err.find("usage: pindlewick-cli"), std::string::npos);
+  EXPECT_EQ(runCli(scratch, {"--bogus", kPage, "1", "2", "/tmp/"}).exitStatus, 2);
+
+  // First number above the last: nothing is asked, and the batch is done.
+  const CliRun empty = runCli(scratch, {"--service", "http://127.0.0.1:9", kPage, "3", "2", "/tmp/"});
+  EXPECT_EQ(empty.exitStatus, 0);
+  EXPECT_EQ(empty.out, std::vector<std::string>{"任务完成。"});
+}
+
+// A window whose last-part box is lowered by the user once part 1 starts.
+class ChangingWindow : public WindowPort {
+ public:
+  std::vector<std::string> statuses;
+  Text lastPart = "9";
+  Text pageUrl;
+  Text folder;
+
+  Text readEditBox(EditBox box) override {
+    switch (box) {
+      case EditBox::pageUrl: return pageUrl;
+      case EditBox::firstPart: return "1";
+      case EditBox::lastPart: return lastPart;
+      case EditBox::folder: return folder;
+    }
+    return {};
+  }
+  void setLabel(Label label, TextView caption) override {
+    if (label != Label::status) return;
+    statuses.push_back(gbkToUtf8(caption));
+    if (statuses.size() == 1) {
+      lastPart = "2";
+      pageUrl = "https://www.example.com/video/BVchanged";
+    }
+  }
+  void setProgressBar(int) override {}
+  void showMessage(TextView, TextView) override {}
+};
+
+TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
+  ParseService service;
+  TempDir scratch;
+  ChangingWindow window;
+  window.pageUrl = kPage;
+  window.folder = utf8ToGbk(scratch.path().string() + "/");
+  const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
+  EXPECT_EQ(summary.partsTried, 2);
+  EXPECT_EQ(summary.partsFailed, 0);
+  EXPECT_EQ(window.statuses.back(), "任务完成。");
+
+  // The service saw the old address for part 1 and the new one for part 2,
+  // percent-encoded from UTF-8 with only letters, digits, '-' and '.' kept.
+  ChildProcess fetch({"/usr/bin/curl", "-s", service.base() + "/requests"});
+  EXPECT_EQ(fetch.readLine(),
+            "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBV1xx%3Fp%3D1&zengqiang=true");
+  EXPECT_EQ(fetch.readLine(),
+            "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBVchanged%3Fp%3D2&zengqiang=true");
+}
+
+}  // namespace
+}  // namespace pindlewick

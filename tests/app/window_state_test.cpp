@@ -1,0 +1,64 @@
+#include "app/window_state.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace pindlewick {
+namespace {
+
+WindowState::Snapshot someState() {
+  WindowState::Snapshot initial;
+  initial.editBoxes = {"url", "1", "2", "folder/"};
+  initial.labels = {"idle", "speed", ""};
+  return initial;
+}
+
+TEST(WindowState, WorkersReadBoxesAndWriteControls) {
+  WindowState state(someState());
+  EXPECT_EQ(state.readEditBox(EditBox::lastPart), "2");
+  state.setEditBox(EditBox::lastPart, "9");
+  EXPECT_EQ(state.readEditBox(EditBox::lastPart), "9");
+
+  const std::uint64_t before = state.snapshot().version;
+  state.setLabel(Label::status, "busy");
+  state.setProgressBar(42);
+  const WindowState::Snapshot after = state.snapshot();
+  EXPECT_EQ(after.labels[static_cast<std::size_t>(Label::status)], "busy");
+  EXPECT_EQ(after.progressBar, 42);
+  EXPECT_EQ(after.version, before + 2);
+}
+
+TEST(WindowState, MessageWaitsForItsAnswer) {
+  WindowState state(someState());
+  std::atomic<bool> returned = false;
+  std::thread worker([&] {
+    state.showMessage("problem", "caption");
+    returned = true;
+  });
+  std::optional<WindowState::Message> message;
+  while (!(message = state.nextMessage())) std::this_thread::yield();
+  EXPECT_EQ(message->text, "problem");
+  EXPECT_EQ(message->caption, "caption");
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_FALSE(returned) << "the worker must wait for OK";
+  state.answerMessage(message->id);
+  worker.join();
+  EXPECT_TRUE(returned);
+  EXPECT_FALSE(state.nextMessage().has_value());
+}
+
+TEST(WindowState, ShutDownReleasesWaitingWorkers) {
+  WindowState state(someState());
+  std::thread worker([&] { state.showMessage("never answered", "caption"); });
+  while (!state.nextMessage()) std::this_thread::yield();
+  state.shutDown();
+  worker.join();
+  state.showMessage("after shutdown", "caption");  // returns at once
+  SUCCEED();
+}
+
+}  // namespace
+}  // namespace pindlewick
