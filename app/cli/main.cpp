@@ -134,6 +134,10 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& argum
 }
 
 int run(const std::vector<std::string_view>& arguments) {
+  if (arguments.size() == 1 && arguments[0] == "--help") {
+    std::fputs(kUsage.data(), stdout);
+    return kExitAllDownloaded;
+  }
   const std::optional<Options> options = parseArguments(arguments);
   if (!options) {
     std::fputs(kUsage.data(), stderr);
