@@ -26,7 +26,8 @@ void WindowState::showMessage(TextView message, TextView caption) {
   if (shutDown_) return;
   const std::uint64_t id = ++lastMessageId_;
   unshown_.push_back(Message{id, Text(message), Text(caption)});
-  answered_.wait(lock, [&] { return shutDown_ || lastAnswered_ >= id; });
+  answered_.wait(lock, [&] { return shutDown_ || answeredIds_.contains(id); });
+  answeredIds_.erase(id);
 }
 
 void WindowState::setEditBox(EditBox box, TextView text) {
@@ -50,7 +51,7 @@ std::optional<WindowState::Message> WindowState::nextMessage() {
 void WindowState::answerMessage(std::uint64_t id) {
   {
     const std::lock_guard lock(mutex_);
-    if (id > lastAnswered_) lastAnswered_ = id;
+    answeredIds_.insert(id);
   }
   answered_.notify_all();
 }

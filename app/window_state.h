@@ -9,6 +9,7 @@
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <set>
 
 #include "download/window_port.h"
 
@@ -41,7 +42,7 @@ class WindowState final : public WindowPort {
   void setEditBox(EditBox box, TextView text);  // what the user typed
   Snapshot snapshot() const;
   std::optional<Message> nextMessage();  // a message not yet shown, oldest first
-  void answerMessage(std::uint64_t id);  // the user pressed OK
+  void answerMessage(std::uint64_t id);  // the user closed that message
   void shutDown();  // the window is gone: no message waits for an answer any more
 
  private:
@@ -50,7 +51,7 @@ class WindowState final : public WindowPort {
   Snapshot state_;
   std::deque<Message> unshown_;
   std::uint64_t lastMessageId_ = 0;
-  std::uint64_t lastAnswered_ = 0;  // messages are answered in the order shown
+  std::set<std::uint64_t> answeredIds_;  // answered, not yet seen by their worker
   bool shutDown_ = false;
 };
 

@@ -1,5 +1,6 @@
 #include "app/qt/main_window.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <algorithm>
 #include <QLineEdit>
@@ -93,16 +94,24 @@ void MainWindow::refresh() {
   showWaitingMessages();
 }
 
+// Each message gets a box of its own that does not block the window: the
+// user can still close the program while a worker waits for OK.
 void MainWindow::showWaitingMessages() {
-  if (showingMessage_) return;  // the box's own event loop keeps refreshing meanwhile
-  showingMessage_ = true;
   while (const std::optional<WindowState::Message> message = state_->nextMessage()) {
-    QMessageBox box(QMessageBox::NoIcon, toQt(message->caption), toQt(message->text),
-                    QMessageBox::Ok, this);
-    box.exec();
-    state_->answerMessage(message->id);
+    auto* box = new QMessageBox(QMessageBox::NoIcon, toQt(message->caption), toQt(message->text),
+                                QMessageBox::Ok, this);
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    connect(box, &QMessageBox::finished, this,
+            [state = state_, id = message->id] { state->answerMessage(id); });
+    box->show();
   }
-  showingMessage_ = false;
+}
+
+// Closing the window ends the program, whatever boxes are still open.
+void MainWindow::closeEvent(QCloseEvent* event) {
+  QWidget::closeEvent(event);
+  QApplication::quit();
 }
 
 }  // namespace pindlewick

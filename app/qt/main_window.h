@@ -28,6 +28,7 @@ class MainWindow : public QWidget {
   QLineEdit* addEditBox(EditBox box, int left, int top, int width);
   QLabel* addLabel(const char* name, int left, int top, int width, const Text& caption);
   void showWaitingMessages();
+  void closeEvent(QCloseEvent* event) override;
 
   std::shared_ptr<WindowState> state_;
   Text serviceEndpoint_;
@@ -35,7 +36,6 @@ class MainWindow : public QWidget {
   QProgressBar* progressBar_ = nullptr;
   QTimer* refreshTimer_ = nullptr;
   std::uint64_t shownVersion_ = 0;
-  bool showingMessage_ = false;
 };
 
 }  // namespace pindlewick

@@ -50,6 +50,24 @@ TEST(WindowState, MessageWaitsForItsAnswer) {
   EXPECT_FALSE(state.nextMessage().has_value());
 }
 
+TEST(WindowState, EachMessageWaitsForItsOwnAnswer) {
+  WindowState state(someState());
+  std::atomic<int> returned = 0;
+  std::thread first([&] { state.showMessage("first", "c"), returned += 1; });
+  std::optional<WindowState::Message> one;
+  while (!(one = state.nextMessage())) std::this_thread::yield();
+  std::thread second([&] { state.showMessage("second", "c"), returned += 10; });
+  std::optional<WindowState::Message> two;
+  while (!(two = state.nextMessage())) std::this_thread::yield();
+
+  state.answerMessage(two->id);  // answered out of order
+  second.join();
+  EXPECT_EQ(returned, 10) << "only the answered message's worker goes on";
+  state.answerMessage(one->id);
+  first.join();
+  EXPECT_EQ(returned, 11);
+}
+
 TEST(WindowState, ShutDownReleasesWaitingWorkers) {
   WindowState state(someState());
   std::thread worker([&] { state.showMessage("never answered", "caption"); });
