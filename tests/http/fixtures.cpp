@@ -142,7 +142,7 @@ std::string response(const std::string& status, const std::string& headers, cons
 FixtureServer::FixtureServer(const fs::path& certificate, const fs::path& key)
     : scheme_(certificate.empty() ? "http" : "https"),
       process_([&] {
-        std::vector<std::string> argv = {"python3", FIXTURE_SERVER_SCRIPT, dir_.path().string()};
+        std::vector<std::string> argv = {"python3", "-B", FIXTURE_SERVER_SCRIPT, dir_.path().string()};
         if (!certificate.empty()) argv.insert(argv.end(), {"--tls", certificate.string(), key.string()});
         return argv;
       }()),

@@ -69,8 +69,8 @@ FixtureServer::FixtureServer(const fs::path& certificate, const fs::path& key)
 
 FixtureServer::FixtureServer(const std::vector<std::string>& extraArguments, std::string scheme)
     : process_([&] {
-        std::vector<std::string> argv = {PINDLEWICK_PYTHON,
-                                         PINDLEWICK_TEST_DIR "/support/fixture_server.py"};
+        std::vector<std::string> argv = {PINDLEWICK_PYTHON, "-B",
+                                         PINDLEWICK_TEST_DIR "/support/pattern_server.py"};
         argv.insert(argv.end(), extraArguments.begin(), extraArguments.end());
         return argv;
       }()),

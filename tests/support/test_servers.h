@@ -40,7 +40,7 @@ class ChildProcess {
   int output_ = -1;
 };
 
-// The scriptable fixture server (see fixture_server.py for its paths).
+// The scriptable fixture server (see pattern_server.py for its paths).
 class FixtureServer {
  public:
   FixtureServer();
