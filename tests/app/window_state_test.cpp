@@ -72,10 +72,12 @@ TEST(WindowState, MessageAnsweredWhileProgressWritesContinue) {
   WindowState state(someState());
   std::atomic<bool> stop = false;
   std::thread progress([&] {
-    for (int i = 0; !stop; i = (i + 1) % 101) {
+    int i = 0;
+    do {  // at least one row, however early the stop comes
       state.setProgressBar(i);
       state.setLabel(Label::percent, intToText(i) + "%");
-    }
+      i = (i + 1) % 101;
+    } while (!stop);
   });
   std::thread asking([&] { state.showMessage("full", "c"); });
   std::optional<WindowState::Message> message;
