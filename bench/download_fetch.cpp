@@ -1,6 +1,6 @@
 // Downloads one URL into one file the way the pipeline does, with the progress
-// row going to a window that draws nothing. download_bench.sh times it
-// against curl.
+// row going to a window that draws nothing. run_all.sh times it against curl
+// and wget.
 #include <cstdio>
 #include <optional>
 

@@ -14,6 +14,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev python3
   # fixture servers used by the HTTP and download tests
   nginx-light tinyproxy openssl curl
+  # peers and peak memory of the benchmark command
+  wget time
 )
 
 missing=()

@@ -1,0 +1,137 @@
+#!/usr/bin/env bash
+# Every benchmark of the project in one go, against servers started here on
+# 127.0.0.1, next to the curl and wget command lines on the same files; prints
+# one table. Builds what it needs with the default preset. About a minute on 2 cores.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+readonly REPETITIONS=5
+readonly REQUEST_MB=50
+readonly DOWNLOAD_MIB=256
+readonly BENCH=build/default/bench
+
+work=$(mktemp -d)
+# Scratch folders of the stages (the scripted server's 50 MB body) land in
+# $work, so even a stage stopped midway leaves nothing behind.
+export TMPDIR=$work
+nginx_pid=
+stage_pid=
+cleanup() {
+  # Each stage runs in a session of its own, so its helpers (the scripted
+  # server of http_bench) go with it.
+  if [[ -n $stage_pid ]]; then kill -- "-$stage_pid" 2>/dev/null || true; fi
+  if [[ -n $nginx_pid ]]; then
+    kill "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+build() {
+  echo "== building" >&2
+  cmake --preset default >/dev/null
+  cmake --build --preset default --target text_bench progress_bench http_bench download_fetch >/dev/null
+}
+
+# The download writes one copy of the file at a time; keep room for two.
+check_disk_space() {
+  local free_kib
+  free_kib=$(df -Pk "$work" | awk 'NR == 2 { print $4 }')
+  if ((free_kib < 2 * DOWNLOAD_MIB * 1024)); then
+    echo "need $((2 * DOWNLOAD_MIB)) MiB free in $work" >&2
+    exit 1
+  fi
+}
+
+# Runs one command in a session of its own and waits, so a Ctrl-C or a
+# failure stops it and everything it started.
+run_stage() {
+  setsid "$@" &
+  stage_pid=$!
+  wait "$stage_pid"
+  stage_pid=
+}
+
+# Google Benchmark program NAME with its medians as JSON in $work/NAME.json.
+google_benchmark() {
+  local name=$1
+  shift
+  echo "== $name" >&2
+  run_stage "$BENCH/$name" --benchmark_repetitions="$REPETITIONS" --benchmark_report_aggregates_only=true \
+    --benchmark_format=json --benchmark_out="$work/$name.json" "$@" >/dev/null
+}
+
+start_nginx() {
+  local port
+  port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  mkdir -p "$work/www"
+  cat >"$work/nginx.conf" <<CONF
+daemon off; master_process off; worker_processes 1;
+pid $work/nginx.pid; error_log $work/error.log;
+events { worker_connections 64; }
+http {
+  access_log off; sendfile on;
+  client_body_temp_path $work/body; proxy_temp_path $work/proxy;
+  fastcgi_temp_path $work/fastcgi; uwsgi_temp_path $work/uwsgi; scgi_temp_path $work/scgi;
+  server { listen 127.0.0.1:$port; root $work/www; }
+}
+CONF
+  /usr/sbin/nginx -e "$work/error.log" -p "$work" -c "$work/nginx.conf" &
+  nginx_pid=$!
+  local attempt
+  for attempt in $(seq 100); do
+    python3 -c "import socket; socket.create_connection(('127.0.0.1', $port))" 2>/dev/null && break
+    ((attempt < 100)) || { echo "nginx did not start" >&2; exit 1; }
+    sleep 0.05
+  done
+  nginx_url="http://127.0.0.1:$port"
+}
+
+# Fetches the file to disk with one tool; appends "tool nanoseconds
+# peak_rss_kib" to $work/download.txt.
+download_once() {
+  local tool=$1 url=$2 size=$3 output=$work/out.bin
+  local -a command
+  case $tool in
+    downloadFile) command=("$BENCH/download_fetch" "$url" "$output") ;;
+    curl) command=(curl -s -o "$output" "$url") ;;
+    wget) command=(wget -q -O "$output" "$url") ;;
+  esac
+  rm -f "$output"
+  # Each run starts after the last one's file has reached the disk, so no
+  # tool pays for another's write-back.
+  sync
+  local start end
+  start=$(date +%s%N)
+  run_stage /usr/bin/time -f %M -o "$work/rss" "${command[@]}"
+  end=$(date +%s%N)
+  [[ $(stat -c %s "$output") == "$size" ]] || { echo "short file from $tool" >&2; exit 1; }
+  echo "$tool $((end - start)) $(<"$work/rss")" >>"$work/download.txt"
+}
+
+download_benchmark() {
+  echo "== downloadFile, curl and wget: $DOWNLOAD_MIB MiB to disk" >&2
+  start_nginx
+  truncate -s "${DOWNLOAD_MIB}M" "$work/www/file.bin"
+  local size run tool
+  size=$(stat -c %s "$work/www/file.bin")
+  # The tools take turns, so a slow moment of the machine hits all of them.
+  for run in $(seq "$REPETITIONS"); do
+    for tool in downloadFile curl wget; do
+      download_once "$tool" "$nginx_url/file.bin" "$size"
+    done
+  done
+  rm -f "$work/out.bin" "$work/www/file.bin"
+}
+
+started=$(date +%s)
+build
+check_disk_space
+google_benchmark text_bench
+google_benchmark progress_bench
+google_benchmark http_bench --benchmark_filter="/$REQUEST_MB/"
+download_benchmark
+python3 bench/bench_table.py "$work" "$REQUEST_MB" "$DOWNLOAD_MIB"
+echo "total: $(($(date +%s) - started)) s on $(nproc) cores"
