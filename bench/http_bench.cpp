@@ -12,7 +12,7 @@
 #include <new>
 
 #include "http/http_request.h"
-#include "tests/http/fixtures.h"
+#include "tests/support/test_servers.h"
 
 namespace {
 
@@ -55,8 +55,8 @@ namespace {
 constexpr std::size_t kMegabyte = 1 << 20;
 
 // One server for the whole run, serving /body<N> with N megabytes.
-testing::FixtureServer& server() {
-  static testing::FixtureServer instance;
+testing::ScriptedServer& server() {
+  static testing::ScriptedServer instance;
   return instance;
 }
 

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 #include "app/pipeline.h"
+#include "app/window_state.h"
 #include "tests/app/parse_service.h"
 #include "tests/support/test_servers.h"
 #include "text/codepage.h"
@@ -157,6 +159,27 @@ TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
             "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBV1xx%3Fp%3D1&zengqiang=true");
   EXPECT_EQ(fetch.readLine(),
             "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBVchanged%3Fp%3D2&zengqiang=true");
+}
+
+TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
+  ParseService service;
+  TempDir scratch;
+  auto window = std::make_shared<WindowState>(WindowState::Snapshot{
+      {Text(kPage), "1", "3", utf8ToGbk(scratch.path().string() + "/")}, {}, 0, 0});
+  const Text endpoint = serviceEndpoint(service.base());
+  BatchSummary first, second;
+  std::thread one([&] { first = runBatch(*window, endpoint); });
+  std::thread two([&] { second = runBatch(*window, endpoint); });
+  one.join();
+  two.join();
+  EXPECT_EQ(first.partsFailed + second.partsFailed, 0);
+  EXPECT_EQ(first.partsTried + second.partsTried, 6);
+  EXPECT_EQ(gbkToUtf8(window->snapshot().labels[static_cast<std::size_t>(Label::status)]),
+            "任务完成。");
+  for (int part = 1; part <= 3; ++part) {
+    const fs::path file = scratch.path() / ("第" + std::to_string(part) + "集 教程.mp4");
+    EXPECT_EQ(testing::readFile(file), testing::patternBytes(kMediaSize)) << file;
+  }
 }
 
 }  // namespace

@@ -68,6 +68,27 @@ TEST(WindowState, EachMessageWaitsForItsOwnAnswer) {
   EXPECT_EQ(returned, 11);
 }
 
+TEST(WindowState, MessageAnsweredWhileProgressWritesContinue) {
+  WindowState state(someState());
+  std::atomic<bool> stop = false;
+  std::thread progress([&] {
+    for (int i = 0; !stop; i = (i + 1) % 101) {
+      state.setProgressBar(i);
+      state.setLabel(Label::percent, intToText(i) + "%");
+    }
+  });
+  std::thread asking([&] { state.showMessage("full", "c"); });
+  std::optional<WindowState::Message> message;
+  while (!(message = state.nextMessage())) (void)state.snapshot();  // the window repaints meanwhile
+  state.answerMessage(message->id);
+  asking.join();
+  stop = true;
+  progress.join();
+  const WindowState::Snapshot last = state.snapshot();
+  EXPECT_EQ(last.labels[static_cast<std::size_t>(Label::percent)],
+            intToText(last.progressBar) + "%");
+}
+
 TEST(WindowState, ShutDownReleasesWaitingWorkers) {
   WindowState state(someState());
   std::thread worker([&] { state.showMessage("never answered", "caption"); });

@@ -19,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
-using testing::FixtureServer;
+using testing::PatternServer;
 using testing::NginxServer;
 using testing::patternBytes;
 using testing::readFile;
@@ -167,7 +167,7 @@ TEST_F(DownloadTest, SendsTheFixedHeadBlockAndTheRangeLine) {
       "Accept-Encoding: gzip, deflate",
       "User-Agent: Mozilla/4.0(compatible; MSIE 6.0; Windows NT 5.0; MyIE2; .NET CLR 1.1.4322)",
       "Pragma: no-cache"};
-  FixtureServer server;
+  PatternServer server;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.offset.value_or(-1));
     fs::remove(file);
@@ -203,7 +203,7 @@ TEST_F(DownloadTest, StoresEveryBodyAsItArrives) {
       {"/missing", page, static_cast<int>(page.size())},
       {"/redirect?to=/bytes%3Fsize%3D20000", patternBytes(20000), 20000},
   };
-  FixtureServer server;
+  PatternServer server;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     const Outcome outcome = download(server.url(c.path));
@@ -217,7 +217,7 @@ TEST_F(DownloadTest, StoresEveryBodyAsItArrives) {
 }
 
 TEST_F(DownloadTest, ASmallBodyGivesOneReportAndAnEmptyOneNone) {
-  FixtureServer server;
+  PatternServer server;
   const Outcome small = download(server.url("/bytes?size=3000"));
   ASSERT_EQ(small.reports.size(), 1u);
   EXPECT_EQ(small.reports[0].totalBytes, 3000);
@@ -232,7 +232,7 @@ TEST_F(DownloadTest, ASmallBodyGivesOneReportAndAnEmptyOneNone) {
 }
 
 TEST_F(DownloadTest, CountsFromTheOffsetInThirtyTwoBits) {
-  FixtureServer server;  // answers the whole body whatever the range
+  PatternServer server;  // answers the whole body whatever the range
   const int offset = 2147483647 - 5000;
   const Outcome outcome = download(server.url("/bytes?size=20000"), offset);
 
@@ -245,7 +245,7 @@ TEST_F(DownloadTest, CountsFromTheOffsetInThirtyTwoBits) {
 }
 
 TEST_F(DownloadTest, ConvertsTheCodePage936PathAtTheFileSystem) {
-  FixtureServer server;
+  PatternServer server;
   const Text path = (folder.path().string() + "/") + "\xca\xd3\xc6\xb5.mp4";  // 视频.mp4
   EXPECT_EQ(download(server.url("/bytes?size=100"), path).result, 0);
   EXPECT_EQ(readFile(folder.path() / "视频.mp4"), patternBytes(100));
@@ -259,10 +259,10 @@ TEST_F(DownloadTest, EveryFailureIsShownOnceAndLeavesTheFileAsTheStepsSay) {
     const char* message;
     std::string fileAfter;
   };
-  FixtureServer server;
+  PatternServer server;
   const std::string older = "an older part";
   const Case cases[] = {
-      {"refused", "http://127.0.0.1:" + std::to_string(testing::unusedPort()) + "/x", {},
+      {"refused", "http://127.0.0.1:" + std::to_string(testing::freePort()) + "/x", {},
        "不能打开该URL!", older},
       {"malformed", "http://127.0.0.1:99999/x", {}, "不能打开该URL!", older},
       {"not HTTP", "ftp://127.0.0.1:" + std::to_string(server.port()) + "/x", {},
@@ -311,7 +311,7 @@ class FileSizeLimit {
 };
 
 TEST_F(DownloadTest, AFailingWriteStopsTheDownloadAndKeepsWhatWasWritten) {
-  FixtureServer server;
+  PatternServer server;
   Outcome outcome;
   {
     FileSizeLimit limit(25000);
@@ -325,16 +325,16 @@ TEST_F(DownloadTest, AFailingWriteStopsTheDownloadAndKeepsWhatWasWritten) {
 }
 
 TEST_F(DownloadTest, HttpsIsVerifiedAndNeverRedirectsDownToHttp) {
-  const testing::TestCertificate certificate(folder.path());
-  FixtureServer secure(certificate.certificate, certificate.key);
-  FixtureServer plain;
+  const testing::TestAuthority authority;
+  PatternServer secure(authority.certificate(), authority.key());
+  PatternServer plain;
 
   writeFile(file, "an older part");
   EXPECT_EQ(download(secure.url("/bytes?size=100")).window,
             std::vector<std::string>{"信息： 不能打开该URL!"});
   EXPECT_EQ(readFile(file), "an older part");
 
-  settings.caFile = certificate.certificate.string();
+  settings.caFile = authority.authority().string();
   const Outcome direct = download(secure.url("/bytes?size=100"));
   EXPECT_EQ(direct.result, 0);
   EXPECT_EQ(readFile(file), patternBytes(100));
@@ -350,7 +350,7 @@ TEST_F(DownloadTest, HttpsIsVerifiedAndNeverRedirectsDownToHttp) {
 }
 
 TEST_F(DownloadTest, GoesThroughTheProxyOfTheEnvironment) {
-  FixtureServer proxy;
+  PatternServer proxy;
   ::setenv("http_proxy", proxy.url("").c_str(), 1);
   const Outcome outcome = download("http://media.invalid/echo");
   ::unsetenv("http_proxy");

@@ -2,8 +2,8 @@
 
 namespace pindlewick::testing {
 
-FixtureServer& sharedServer() {
-  static FixtureServer server;
+ScriptedServer& sharedServer() {
+  static ScriptedServer server;
   return server;
 }
 

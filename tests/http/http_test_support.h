@@ -1,4 +1,4 @@
-// Shared pieces of the HTTP request tests: one fixture server per test
+// Shared pieces of the HTTP request tests: one scripted server per test
 // program, and arguments aimed at it.
 #pragma once
 
@@ -6,12 +6,12 @@
 #include <string>
 
 #include "http/http_request.h"
-#include "tests/http/fixtures.h"
+#include "tests/support/test_servers.h"
 
 namespace pindlewick::testing {
 
-// The plain-HTTP fixture server of the test program, started on first use.
-FixtureServer& sharedServer();
+// The plain-HTTP scripted server of the test program, started on first use.
+ScriptedServer& sharedServer();
 
 // Arguments for path on the shared server, with a short time-out.
 HttpRequestArgs argsFor(const std::string& path);

@@ -1,4 +1,4 @@
-// Redirects, proxies and the secure path, against fixture servers, tinyproxy
+// Redirects, proxies and the secure path, against scripted servers, tinyproxy
 // and a certificate authority made for the test.
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -10,9 +10,9 @@ namespace pindlewick {
 namespace {
 
 using testing::argsFor;
-using testing::FixtureServer;
 using testing::headPart;
 using testing::response;
+using testing::ScriptedServer;
 using testing::sharedServer;
 using testing::TestAuthority;
 using testing::Tinyproxy;
@@ -27,13 +27,13 @@ std::string redirectTo(const std::string& status, const std::string& location, c
 std::string requestLineOf(const std::string& request) { return request.substr(0, request.find("\r\n")); }
 
 // The requests recorded after the first `before` ones.
-std::vector<std::string> requestsSince(const FixtureServer& server, std::size_t before) {
+std::vector<std::string> requestsSince(const ScriptedServer& server, std::size_t before) {
   std::vector<std::string> all = server.requests();
   return std::vector<std::string>(all.begin() + static_cast<std::ptrdiff_t>(before), all.end());
 }
 
 TEST(Redirects, ChainsAreFollowedAndOnlyTheLastResponseIsKept) {
-  FixtureServer& server = sharedServer();
+  ScriptedServer& server = sharedServer();
   server.script("/r1", redirectTo("301 Moved Permanently", "/r2", "Set-Cookie: s=1\r\n"));
   server.script("/r2", redirectTo("302 Found", server.url("/r3")));
   server.script("/r3", response("200 OK", "X-Last: yes\r\n", "landed"));
@@ -54,8 +54,8 @@ TEST(Redirects, ChainsAreFollowedAndOnlyTheLastResponseIsKept) {
 }
 
 TEST(Redirects, MethodBodyCookiesAndCredentialsOnTheWay) {
-  FixtureServer& server = sharedServer();
-  FixtureServer other;
+  ScriptedServer& server = sharedServer();
+  ScriptedServer other;
   other.script("/elsewhere", response("200 OK", "", "other"));
   server.script("/see-other", redirectTo("303 See Other", "/target"));
   server.script("/temporary", redirectTo("307 Temporary Redirect", "/target"));
@@ -97,7 +97,7 @@ TEST(Redirects, MethodBodyCookiesAndCredentialsOnTheWay) {
 }
 
 TEST(Redirects, TenAreFollowedAndAnEleventhFails) {
-  FixtureServer& server = sharedServer();
+  ScriptedServer& server = sharedServer();
   for (int hop = 0; hop <= 11; ++hop) {
     server.script("/hop" + std::to_string(hop), redirectTo("302 Found", "/hop" + std::to_string(hop + 1)));
   }
@@ -115,18 +115,18 @@ class SecurePath : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     authority_ = new TestAuthority;
-    secure_ = new FixtureServer(authority_->certificate(), authority_->key());
+    secure_ = new ScriptedServer(authority_->certificate(), authority_->key());
   }
   static void TearDownTestSuite() {
     delete secure_;
     delete authority_;
   }
   static TestAuthority* authority_;
-  static FixtureServer* secure_;
+  static ScriptedServer* secure_;
 };
 
 TestAuthority* SecurePath::authority_ = nullptr;
-FixtureServer* SecurePath::secure_ = nullptr;
+ScriptedServer* SecurePath::secure_ = nullptr;
 
 TEST_F(SecurePath, OnlyATrustedCertificateIsAccepted) {
   secure_->script("/page", response("200 OK", "", "secure"));

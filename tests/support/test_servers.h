@@ -1,5 +1,6 @@
-// Loopback servers and scratch folders for the download tests. Every server
-// is a child process started on 127.0.0.1 and stopped when its owner goes.
+// Loopback servers, certificates and scratch folders for the tests and
+// benchmarks. Every server is a child process started on 127.0.0.1 and
+// stopped when its owner goes.
 #pragma once
 
 #include <sys/types.h>
@@ -25,7 +26,7 @@ class TempDir {
 };
 
 // A child process with its standard output on a pipe; terminated and reaped
-// on destruction.
+// on destruction. argv[0] is looked up on PATH unless it holds a slash.
 class ChildProcess {
  public:
   explicit ChildProcess(const std::vector<std::string>& argv);
@@ -40,22 +41,58 @@ class ChildProcess {
   int output_ = -1;
 };
 
-// The scriptable fixture server (see fixture_server.py for its paths).
-class FixtureServer {
+// Runs a command to its end with its output silenced; true when it exits
+// with status 0.
+bool runCommand(const std::vector<std::string>& argv);
+
+// A port on 127.0.0.1 that nothing listens on (just now).
+int freePort();
+
+// Waits until something accepts connections on the port; false when nothing
+// does within seconds.
+bool waitForListener(int port);
+
+// The download tests' server (see pattern_server.py for its paths): the
+// path chooses a generated answer, mostly bytes of patternBytes.
+class PatternServer {
  public:
-  FixtureServer();
-  // HTTPS with the given certificate and key.
-  FixtureServer(const std::filesystem::path& certificate, const std::filesystem::path& key);
+  // With certificate and key: HTTPS.
+  explicit PatternServer(const std::filesystem::path& certificate = {},
+                         const std::filesystem::path& key = {});
   int port() const { return port_; }
-  // "http://127.0.0.1:port" + path (or https).
   std::string url(const std::string& path) const;
 
  private:
-  explicit FixtureServer(const std::vector<std::string>& extraArguments, std::string scheme);
-  ChildProcess process_;
   std::string scheme_;
+  ChildProcess process_;
   int port_;
 };
+
+// The HTTP tests' server (see scripted_server.py): answers each path with
+// raw bytes scripted beforehand and records every request it gets.
+class ScriptedServer {
+ public:
+  // With certificate and key: HTTPS.
+  explicit ScriptedServer(const std::filesystem::path& certificate = {},
+                          const std::filesystem::path& key = {});
+  int port() const { return port_; }
+  std::string url(const std::string& path) const;
+  // The raw bytes that answer requests for path; hang holds the connection
+  // open afterwards.
+  void script(const std::string& path, const std::string& raw, bool hang = false) const;
+  // Every request recorded so far, in arrival order, exactly as it arrived.
+  std::vector<std::string> requests() const;
+
+ private:
+  TempDir dir_;
+  std::string scheme_;
+  ChildProcess process_;
+  int port_;
+};
+
+// A raw HTTP/1.1 response with Content-Length and Connection: close, for
+// ScriptedServer::script.
+std::string response(const std::string& status, const std::string& headers, const std::string& body);
 
 // nginx serving the files of root, with its configuration and logs in a
 // scratch folder.
@@ -70,17 +107,35 @@ class NginxServer {
   ChildProcess process_;
 };
 
-// A self-signed certificate for 127.0.0.1, made with openssl.
-struct TestCertificate {
-  explicit TestCertificate(const std::filesystem::path& folder);
-  std::filesystem::path certificate;
-  std::filesystem::path key;
+// tinyproxy on a free port; with a user and password it asks for them.
+// Without tunnels it refuses every CONNECT.
+class Tinyproxy {
+ public:
+  explicit Tinyproxy(const std::string& user = {}, const std::string& password = {},
+                     bool allowTunnels = true);
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  TempDir dir_;
+  int port_;
+  ChildProcess process_;
 };
 
-// A port on 127.0.0.1 that nothing listens on (just now).
-int unusedPort();
+// A certificate authority and a server certificate for 127.0.0.1 it signed,
+// made with openssl. Clients trust authority(); servers present
+// certificate() and key().
+class TestAuthority {
+ public:
+  TestAuthority();
+  std::filesystem::path authority() const { return dir_.path() / "ca.pem"; }
+  std::filesystem::path certificate() const { return dir_.path() / "server.pem"; }
+  std::filesystem::path key() const { return dir_.path() / "server.key"; }
 
-// size bytes of the pattern the fixture server sends: byte i is i % 251.
+ private:
+  TempDir dir_;
+};
+
+// size bytes of the pattern PatternServer sends: byte i is i % 251.
 std::string patternBytes(std::size_t size, std::size_t from = 0);
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& content);

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""A scriptable HTTP(S) server for the tests, on 127.0.0.1 only.
+"""A raw-response-scripted, recording HTTP(S) server for the HTTP tests, on
+127.0.0.1 only.
 
 Every request is recorded exactly as it arrived (request line, header lines,
 body bytes) as <dir>/log/<sequence>.req. The answer to a request for /a/b is
@@ -15,6 +16,8 @@ import socket
 import socketserver
 import ssl
 import threading
+
+import loopback_server
 
 stop = threading.Event()
 sequence_lock = threading.Lock()
@@ -94,11 +97,6 @@ class Handler(socketserver.BaseRequestHandler):
             connection.close()
 
 
-class Server(socketserver.ThreadingTCPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("directory")
@@ -106,17 +104,8 @@ def main():
     arguments = parser.parse_args()
     os.makedirs(os.path.join(arguments.directory, "log"), exist_ok=True)
     os.makedirs(os.path.join(arguments.directory, "scripts"), exist_ok=True)
-    server = Server(("127.0.0.1", 0), Handler)
-    server.directory = arguments.directory
-    server.tls = None
-    if arguments.tls:
-        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        server.tls.load_cert_chain(*arguments.tls)
-    print(server.server_address[1], flush=True)
     try:
-        server.serve_forever(poll_interval=0.1)
-    except KeyboardInterrupt:
-        pass
+        loopback_server.serve(Handler, arguments.tls, directory=arguments.directory)
     finally:
         stop.set()
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Scriptable HTTP(S) server for the download tests.
+"""A path-scripted HTTP(S) server for the download tests.
 
 Listens on 127.0.0.1 on a free port and prints that port on its first line.
 Every connection carries one request; the path chooses the answer:
@@ -25,6 +25,8 @@ import ssl
 import sys
 import time
 import urllib.parse
+
+import loopback_server
 
 STALL_SECONDS = 30
 CHUNK_SIZES = (1, 7000, 30000, 333)
@@ -112,19 +114,9 @@ class Handler(socketserver.BaseRequestHandler):
         connection.close()
 
 
-class Server(socketserver.ThreadingTCPServer):
-    daemon_threads = True
-    allow_reuse_address = True
-
-
 def main():
-    server = Server(("127.0.0.1", 0), Handler)
-    server.tls = None
-    if len(sys.argv) == 4 and sys.argv[1] == "--tls":
-        server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-        server.tls.load_cert_chain(sys.argv[2], sys.argv[3])
-    print(server.server_address[1], flush=True)
-    server.serve_forever()
+    tls = sys.argv[2:4] if len(sys.argv) == 4 and sys.argv[1] == "--tls" else None
+    loopback_server.serve(Handler, tls)
 
 
 if __name__ == "__main__":
