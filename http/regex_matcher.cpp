@@ -12,9 +12,13 @@ namespace pindlewick {
 namespace {
 
 // Limits that make every search end: a pattern with runaway backtracking is
-// given up, as a rejected one is, instead of blocking the caller.
+// given up, as a rejected one is, instead of blocking the caller. The match
+// limit counts afresh at every start position, so a pattern that stays just
+// under it at each of many positions needs the step budget of the whole
+// search as well.
 constexpr std::uint32_t kMatchLimit = 1'000'000;
 constexpr std::uint32_t kDepthLimit = 10'000;
+constexpr std::uint64_t kStepBudget = 20'000'000;
 
 // "#引号" in code page 936.
 constexpr TextView kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";
@@ -56,7 +60,8 @@ Code compile(const std::u16string& pattern, bool caseSensitive, bool multiline) 
   pcre2_set_newline(context.get(), PCRE2_NEWLINE_LF);
   // No PCRE2_UCP: \w, \d and \s stay ASCII. PCRE2_UTF still folds the case
   // of every letter, not only of ASCII ones.
-  std::uint32_t options = PCRE2_UTF | PCRE2_ALT_BSUX;
+  // Automatic callouts let the step budget see every item the engine tries.
+  std::uint32_t options = PCRE2_UTF | PCRE2_ALT_BSUX | PCRE2_AUTO_CALLOUT;
   if (!caseSensitive) options |= PCRE2_CASELESS;
   options |= multiline ? PCRE2_MULTILINE : PCRE2_DOLLAR_ENDONLY;
   int error = 0;
@@ -76,6 +81,14 @@ Match matchAt(const pcre2_match_data* data, std::uint32_t groupCount) {
   return match;
 }
 
+// Spends one step of the budget behind data; a negative answer ends the match.
+int spendStep(pcre2_callout_block*, void* data) {
+  auto& stepsLeft = *static_cast<std::uint64_t*>(data);
+  if (stepsLeft == 0) return PCRE2_ERROR_CALLOUT;
+  --stepsLeft;
+  return 0;
+}
+
 // The matches from left to right; after an empty match the next search
 // starts one unit further on. nullopt when the engine gives up.
 std::optional<std::vector<Match>> findMatches(const pcre2_code* code, const std::u16string& subject,
@@ -85,6 +98,8 @@ std::optional<std::vector<Match>> findMatches(const pcre2_code* code, const std:
   if (!data || !context) return std::nullopt;
   pcre2_set_match_limit(context.get(), kMatchLimit);
   pcre2_set_depth_limit(context.get(), kDepthLimit);
+  std::uint64_t stepsLeft = kStepBudget;
+  pcre2_set_callout(context.get(), spendStep, &stepsLeft);
   std::uint32_t groupCount = 0;
   pcre2_pattern_info(code, PCRE2_INFO_CAPTURECOUNT, &groupCount);
   std::vector<Match> matches;

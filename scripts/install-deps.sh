@@ -12,6 +12,8 @@ PACKAGES=(
   qt6-base-dev fonts-wqy-microhei
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3
+  # fuzzing: clang with libFuzzer and its FuzzedDataProvider
+  clang libclang-rt-14-dev
   # fixture servers used by the HTTP and download tests
   nginx-light tinyproxy openssl curl
   # peers and peak memory of the benchmark command

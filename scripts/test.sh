@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the normal build, then the whole suite again
 # under AddressSanitizer with UndefinedBehaviorSanitizer, and under
-# ThreadSanitizer (without the Qt window, which it cannot see into).
+# ThreadSanitizer (without the Qt window, which it cannot see into), then a
+# bounded run of every fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,3 +14,5 @@ for preset in default asan tsan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset"
 done
+
+bash scripts/fuzz.sh
