@@ -25,6 +25,7 @@
 #include "http/http_request.h"
 #include "http/trusted_authorities.h"
 #include "tests/app/parse_service.h"
+#include "tests/http/http_test_support.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
 #include "text/codepage.h"
@@ -34,6 +35,8 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
+using testing::kNoResponse;
+using testing::kSendFailed;
 using testing::ParseService;
 using testing::PatternServer;
 using testing::patternBytes;
@@ -42,9 +45,6 @@ using testing::response;
 using testing::ScriptedServer;
 using testing::TempDir;
 using testing::TestAuthority;
-
-const Text kNoResponse = "712 \xB7\xFE\xCE\xF1\xC6\xF7\xCE\xB4\xCF\xEC\xD3\xA6!";
-const Text kSend = "711 \xB7\xA2\xCB\xCD\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
 
 std::string redirectTo(const std::string& location) {
   return response("302 Found", "Location: " + location + "\r\n", "moved");
@@ -65,8 +65,8 @@ void scriptFaults(const ScriptedServer& server) {
                 "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n10\r\nonly");
 }
 
-// What the server would answer over TLS, were it speaking TLS: it waits for a
-// request head that never comes, so the handshake stalls.
+// An https address on a server that speaks plain HTTP: it waits for a request
+// head that never comes, so the TLS handshake stalls.
 std::string stalledHandshakeUrl(const ScriptedServer& server) {
   return "https://127.0.0.1:" + std::to_string(server.port()) + "/head-stall.mp4";
 }
@@ -101,7 +101,7 @@ TEST(RequestFaults, PartialBodiesComeBackAndFailuresAreNumbered) {
       {"closes mid-body after 300 KB", server.url("/cut-big"), "200 OK", std::string(300000, 'x'), 1},
       {"closes inside a chunk", server.url("/cut-chunked"), "200 OK", "helloonly", 1},
       {"stalls inside the head", server.url("/head-stall.mp4"), kNoResponse, {}, 1},
-      {"stalls in the TLS handshake", stalledHandshakeUrl(server), kSend, {}, 0},
+      {"stalls in the TLS handshake", stalledHandshakeUrl(server), kSendFailed, {}, 0},
       {"malformed status line", server.url("/garbled.mp4"), kNoResponse, {}, 1},
       {"not HTTP at all", server.url("/not-http.mp4"), kNoResponse, {}, 1},
       {"header line over 100 KB", server.url("/long-header.mp4"), kNoResponse, {}, 1},
