@@ -374,8 +374,8 @@ TEST(PipelineFaults, HttpsIsTrustedThroughOneSeamAndNeverFallsBackToHttp) {
   secure.script("/api/bilibili/", redirectTo(plain.url("/api/bilibili/")));
   const TempDir scratch;
 
-  // Part 1 is asked for and downloaded over HTTPS; part 2's media link
-  // redirects down to HTTP.
+  // The first part is asked for and downloaded over HTTPS; the second one's
+  // media link redirects down to HTTP.
   ParseService service({"--link", "2", secure.url("/down.mp4")}, authority.certificate(), authority.key());
   EXPECT_EQ(runParts(service.base(), 2, scratch.path()),
             (std::vector<std::string>{asked(1), answered(1), asked(2), answered(2), kCannotOpenUrl, kDone}));
