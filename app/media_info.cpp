@@ -29,6 +29,16 @@ std::optional<Text> lastPiece(const std::optional<Text>& text, TextView marker) 
   return pieces.back();
 }
 
+// Whether a two-byte GBK character starts at offset. A lead byte followed by
+// anything else is decoded on its own, and the byte after it too: "\x81/"
+// reaches the file system as a replacement character and a real "/".
+bool twoByteCharacterAt(TextView text, std::size_t offset) {
+  if (offset + 1 >= text.size()) return false;
+  const auto lead = static_cast<std::uint8_t>(text[offset]);
+  const auto trail = static_cast<std::uint8_t>(text[offset + 1]);
+  return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+}
+
 }  // namespace
 
 std::optional<MediaInfo> extractMediaInfo(TextView page) {
@@ -52,11 +62,11 @@ std::optional<MediaInfo> extractMediaInfo(TextView page) {
 bool staysInFolder(TextView fileNamePart) {
   if (fileNamePart == "." || fileNamePart == "..") return false;
   for (std::size_t offset = 0; offset < fileNamePart.size();) {
-    const auto byte = static_cast<std::uint8_t>(fileNamePart[offset]);
-    if (byte >= 0x80) {
-      offset += 2;  // a two-byte character; its second byte may be anything
+    if (twoByteCharacterAt(fileNamePart, offset)) {
+      offset += 2;  // its second byte may be 0x5C and still no backslash
       continue;
     }
+    const auto byte = static_cast<std::uint8_t>(fileNamePart[offset]);
     if (byte == '/' || byte == '\\' || byte < 0x20 || byte == 0x7F) return false;
     ++offset;
   }

@@ -5,7 +5,6 @@
 #include <chrono>
 #include <functional>
 #include <optional>
-#include <string>
 
 #include "download/window_port.h"
 #include "text/text.h"
@@ -17,14 +16,13 @@ namespace pindlewick {
 using ProgressCallback =
     std::function<void(int contentLength, int totalBytes, int elapsedMs, int receivedBytes)>;
 
-// The limits that keep a download from hanging, and the trust store. The
-// defaults are the product's; tests shorten the limits and bring their own CA.
+// The limits that keep a download from hanging. The defaults are the
+// product's; tests shorten them. (HTTPS trust follows ScopedTrustedAuthorities,
+// as for httpRequest.)
 struct DownloadSettings {
   std::chrono::milliseconds connectLimit{60'000};
   // A body (or a response head) that moves no byte for this long fails.
   std::chrono::milliseconds stallLimit{60'000};
-  // PEM file of trusted certificates; empty means the system's store.
-  std::string caFile;
 };
 
 // Fetches url with a GET and streams the body into path (code page 936). With

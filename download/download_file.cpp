@@ -216,8 +216,7 @@ curl::HeaderList requestHeaders(std::optional<int> resumeOffset) {
 
 bool configure(CURL* easy, const Text& url, curl_slist* headers, Transfer& transfer,
                const DownloadSettings& settings) {
-  const bool configured =
-      curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
+  return curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
       curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
       curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
       curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
@@ -239,9 +238,8 @@ bool configure(CURL* easy, const Text& url, curl_slist* headers, Transfer& trans
       curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody) == CURLE_OK &&
       curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
       curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onRequest) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer) == CURLE_OK;
-  if (!configured || settings.caFile.empty()) return configured;
-  return curl_easy_setopt(easy, CURLOPT_CAINFO, settings.caFile.c_str()) == CURLE_OK;
+      curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer) == CURLE_OK &&
+      curl::trustAuthoritiesInForce(easy) == CURLE_OK;
 }
 
 // What went wrong, judged by how far the transfer came.

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "http/trusted_authorities.h"
+
 namespace pindlewick::curl {
 namespace {
 
@@ -29,6 +31,12 @@ void appendHeader(HeaderList& list, const char* line) {
     list.release();
     list.reset(grown);
   }
+}
+
+CURLcode trustAuthoritiesInForce(CURL* handle) {
+  const std::string authorities = trustedAuthoritiesFile();
+  // libcurl keeps its own copy of the path.
+  return authorities.empty() ? CURLE_OK : curl_easy_setopt(handle, CURLOPT_CAINFO, authorities.c_str());
 }
 
 std::optional<std::string> urlPart(const Url& url, CURLUPart part, unsigned flags) {

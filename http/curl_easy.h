@@ -36,6 +36,10 @@ Easy openEasy();
 // Appends one header line; the list stays as it was if memory runs out.
 void appendHeader(HeaderList& list, const char* line);
 
+// Makes the handle trust the certificate authorities of
+// ScopedTrustedAuthorities while one is in force, else the system's.
+CURLcode trustAuthoritiesInForce(CURL* handle);
+
 // One part of a parsed URL as a string; nullopt when the URL lacks it.
 std::optional<std::string> urlPart(const Url& url, CURLUPart part, unsigned flags = 0);
 

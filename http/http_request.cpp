@@ -10,7 +10,6 @@
 #include "http/cookies.h"
 #include "http/curl_easy.h"
 #include "http/regex_matcher.h"
-#include "http/trusted_authorities.h"
 #include "text/codepage.h"
 #include "text/events.h"
 
@@ -212,7 +211,6 @@ bool allSet(Codes... codes) {
 }
 
 bool setSessionOptions(CURL* handle, Response& response) {
-  const std::string authorities = trustedAuthoritiesFile();
   return allSet(
       curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L),
       curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)),
@@ -231,7 +229,7 @@ bool setSessionOptions(CURL* handle, Response& response) {
       curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L),
       curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress),
       curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &response),
-      authorities.empty() ? CURLE_OK : curl_easy_setopt(handle, CURLOPT_CAINFO, authorities.c_str()));
+      curl::trustAuthoritiesInForce(handle));
 }
 
 // One request of the exchange: the first, or one that follows a redirect.

@@ -1,5 +1,6 @@
-// A seam for tests only: HTTPS requests made while an instance lives trust
-// the certificate authorities of one PEM file instead of the system's.
+// A seam for tests only: HTTPS requests and downloads started while an
+// instance lives trust the certificate authorities of one PEM file instead of
+// the system's.
 #pragma once
 
 #include <string>

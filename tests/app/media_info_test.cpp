@@ -72,6 +72,13 @@ TEST(StaysInFolder, RejectsWhatLeavesTheFolder) {
       {"a\nb", false},
       {"a\x01", false},
       {"a\x7F", false},
+      // Bytes that start no two-byte character are characters of their own.
+      {"\x80", true},  // the euro sign
+      {"\x80/x", false},
+      {"\x81/x", false},
+      {"\x81\x7F", false},
+      {"\xFF\\", false},
+      {"a\x81", true},
   };
   for (const Case& c : cases) EXPECT_EQ(staysInFolder(c.name), c.stays) << '"' << c.name << '"';
 }

@@ -1,6 +1,7 @@
 // The stand-in parse service of parse_service.py, on 127.0.0.1.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -10,17 +11,28 @@ namespace pindlewick::testing {
 
 class ParseService {
  public:
-  // options: see parse_service.py (--empty N, --no-markers N, --title N T, --utf8 N).
-  explicit ParseService(std::vector<std::string> options = {})
-      : process_(arguments(std::move(options))), port_(std::stoi(process_.readLine())) {}
-  std::string base() const { return "http://127.0.0.1:" + std::to_string(port_); }
+  // options: see parse_service.py (--empty N, --fail N, --cut N, --no-markers N,
+  // --title N T, --link N URL, --utf8 N, --invalid N). With certificate and
+  // key: HTTPS.
+  explicit ParseService(std::vector<std::string> options = {},
+                        const std::filesystem::path& certificate = {},
+                        const std::filesystem::path& key = {})
+      : scheme_(certificate.empty() ? "http" : "https"),
+        process_(arguments(std::move(options), certificate, key)),
+        port_(std::stoi(process_.readLine())) {}
+  std::string base() const { return scheme_ + "://127.0.0.1:" + std::to_string(port_); }
 
  private:
-  static std::vector<std::string> arguments(std::vector<std::string> options) {
+  // -B keeps the shared import of tests/support from leaving bytecode behind.
+  static std::vector<std::string> arguments(std::vector<std::string> options,
+                                            const std::filesystem::path& certificate,
+                                            const std::filesystem::path& key) {
     options.insert(options.begin(),
-                   {PINDLEWICK_PYTHON, PINDLEWICK_TEST_DIR "/app/parse_service.py"});
+                   {PINDLEWICK_PYTHON, "-B", PINDLEWICK_TEST_DIR "/app/parse_service.py"});
+    if (!certificate.empty()) options.insert(options.end(), {"--tls", certificate.string(), key.string()});
     return options;
   }
+  std::string scheme_;
   ChildProcess process_;
   int port_;
 };

@@ -10,6 +10,7 @@
 
 #include "download/download.h"
 #include "download/transfer_counts.h"
+#include "http/trusted_authorities.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
 #include "text/codepage.h"
@@ -64,7 +65,7 @@ class DownloadTest : public ::testing::Test {
 
   testing::TempDir folder;
   fs::path file = folder.path() / "part.mp4";
-  DownloadSettings settings{.connectLimit = 5s, .stallLimit = 300ms, .caFile = {}};
+  DownloadSettings settings{.connectLimit = 5s, .stallLimit = 300ms};
 };
 
 // The blocks as the reports show them, checking that every report adds one.
@@ -334,7 +335,7 @@ TEST_F(DownloadTest, HttpsIsVerifiedAndNeverRedirectsDownToHttp) {
             std::vector<std::string>{"信息： 不能打开该URL!"});
   EXPECT_EQ(readFile(file), "an older part");
 
-  settings.caFile = authority.authority().string();
+  const ScopedTrustedAuthorities trust(authority.authority().string());
   const Outcome direct = download(secure.url("/bytes?size=100"));
   EXPECT_EQ(direct.result, 0);
   EXPECT_EQ(readFile(file), patternBytes(100));

@@ -13,6 +13,9 @@ namespace {
 using testing::argsFor;
 using testing::bodyPart;
 using testing::headPart;
+using testing::kNoResponse;
+using testing::kSendFailed;
+using testing::kUrlFailed;
 using testing::response;
 using testing::sharedServer;
 
@@ -168,15 +171,12 @@ TEST(HttpRequest, FailuresAreNumberedAndLeaveTheOutputs) {
   sharedServer().script("/silent", "", true);
   sharedServer().script("/to-ftp", response("302 Found", "Location: ftp://127.0.0.1/x\r\n", ""));
   const std::string closedPort = std::to_string(testing::freePort());
-  const Text kUrl = "701 \xBD\xE2\xCE\xF6URL\xB5\xD8\xD6\xB7\xCA\xA7\xB0\xDC!";
-  const Text kSend = "711 \xB7\xA2\xCB\xCD\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
-  const Text kNoResponse = "712 \xB7\xFE\xCE\xF1\xC6\xF7\xCE\xB4\xCF\xEC\xD3\xA6!";
   const FailureCase cases[] = {
-      {"empty", "", kUrl},
-      {"no scheme", "127.0.0.1/x", kUrl},
-      {"other scheme", "ftp://127.0.0.1/x", kUrl},
-      {"no host", "http://", kUrl},
-      {"refused", "http://127.0.0.1:" + closedPort + "/", kSend},
+      {"empty", "", kUrlFailed},
+      {"no scheme", "127.0.0.1/x", kUrlFailed},
+      {"other scheme", "ftp://127.0.0.1/x", kUrlFailed},
+      {"no host", "http://", kUrlFailed},
+      {"refused", "http://127.0.0.1:" + closedPort + "/", kSendFailed},
       {"never answers", sharedServer().url("/silent"), kNoResponse},
       {"redirect to another scheme", sharedServer().url("/to-ftp"), kNoResponse},
   };

@@ -10,6 +10,11 @@
 
 namespace pindlewick::testing {
 
+// The numbered failures httpRequest puts in statusText, in code page 936.
+inline const Text kUrlFailed = "701 \xBD\xE2\xCE\xF6URL\xB5\xD8\xD6\xB7\xCA\xA7\xB0\xDC!";
+inline const Text kSendFailed = "711 \xB7\xA2\xCB\xCD\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
+inline const Text kNoResponse = "712 \xB7\xFE\xCE\xF1\xC6\xF7\xCE\xB4\xCF\xEC\xD3\xA6!";
+
 // The plain-HTTP scripted server of the test program, started on first use.
 ScriptedServer& sharedServer();
 

@@ -11,14 +11,13 @@ namespace {
 
 using testing::argsFor;
 using testing::headPart;
+using testing::kNoResponse;
+using testing::kSendFailed;
 using testing::response;
 using testing::ScriptedServer;
 using testing::sharedServer;
 using testing::TestAuthority;
 using testing::Tinyproxy;
-
-const Text kSend = "711 \xB7\xA2\xCB\xCD\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
-const Text kNoResponse = "712 \xB7\xFE\xCE\xF1\xC6\xF7\xCE\xB4\xCF\xEC\xD3\xA6!";
 
 std::string redirectTo(const std::string& status, const std::string& location, const std::string& extra = "") {
   return response(status, "Location: " + location + "\r\n" + extra, "moved");
@@ -133,7 +132,7 @@ TEST_F(SecurePath, OnlyATrustedCertificateIsAccepted) {
   HttpRequestArgs untrusted;
   untrusted.url = secure_->url("/page");
   EXPECT_EQ(httpRequest(untrusted), "");
-  EXPECT_EQ(untrusted.statusText, kSend);
+  EXPECT_EQ(untrusted.statusText, kSendFailed);
 
   const ScopedTrustedAuthorities trust(authority_->authority().string());
   HttpRequestArgs trusted;
@@ -182,7 +181,7 @@ TEST_F(SecurePath, ProxyRulesPerScheme) {
     dead.url = url;
     dead.proxyAddress = deadProxy;
     EXPECT_EQ(httpRequest(dead), "") << url;
-    EXPECT_EQ(dead.statusText, kSend) << url;
+    EXPECT_EQ(dead.statusText, kSendFailed) << url;
   }
 
   // A plain-HTTP request uses the proxy for plain HTTP only: the redirect to

@@ -16,10 +16,16 @@ Every connection carries one request; the path chooses the answer:
   /missing               404 with a small HTML page
   /redirect?to=URL       302 to URL
   /silent                reads the request, never answers
+  /endless               test-pattern bytes without a length and without end,
+                         until the client goes away
+
+A path may end in an extension (/bytes.mp4), as media links do; it changes
+nothing.
 
 With --tls CERT KEY it speaks HTTPS instead.
 """
 
+import os.path
 import socketserver
 import ssl
 import sys
@@ -34,6 +40,10 @@ CHUNK_SIZES = (1, 7000, 30000, 333)
 
 def pattern(size):
     return bytes(i % 251 for i in range(size))
+
+
+# Whole periods of the pattern, so that piece after piece continues it.
+ENDLESS_PIECE = pattern(251 * 256)
 
 
 def chunked(body):
@@ -66,27 +76,31 @@ def bytes_answer(query):
         fields.append(("Transfer-Encoding", "chunked"))
         # A cut chunked body lacks its closing chunk.
         body = chunked(body) + (b"" if cut else b"0\r\n\r\n")
-    return head("200 OK", fields) + body, query.get("stall") == "1"
+    return head("200 OK", fields) + body, "stall" if query.get("stall") == "1" else "close"
 
 
 def answer(request_head):
+    """The response, and what follows it: "close", "stall" or "endless"."""
     target = request_head.split(b" ", 2)[1].decode("latin-1")
     parts = urllib.parse.urlsplit(target)
     query = dict(urllib.parse.parse_qsl(parts.query))
-    if parts.path == "/echo":
+    path = os.path.splitext(parts.path)[0]
+    if path == "/echo":
         fields = [("Content-Length", str(len(request_head))), ("Connection", "close")]
-        return head("200 OK", fields) + request_head, False
-    if parts.path == "/bytes":
+        return head("200 OK", fields) + request_head, "close"
+    if path == "/bytes":
         return bytes_answer(query)
-    if parts.path == "/redirect":
+    if path == "/redirect":
         fields = [("Location", query["to"]), ("Content-Length", "5"), ("Connection", "close")]
-        return head("302 Found", fields) + b"moved", False
-    if parts.path == "/silent":
-        return b"", True
+        return head("302 Found", fields) + b"moved", "close"
+    if path == "/silent":
+        return b"", "stall"
+    if path == "/endless":
+        return head("200 OK", [("Connection", "close")]), "endless"
     page = b"<html><body><h1>404 Not Found</h1></body></html>"
     fields = [("Content-Type", "text/html"), ("Content-Length", str(len(page))),
               ("Connection", "close")]
-    return head("404 Not Found", fields) + page, False
+    return head("404 Not Found", fields) + page, "close"
 
 
 class Handler(socketserver.BaseRequestHandler):
@@ -104,11 +118,13 @@ class Handler(socketserver.BaseRequestHandler):
                 return
             received += data
         request_head = received[:received.index(b"\r\n\r\n") + 4]
-        response, stall = answer(request_head)
+        response, then = answer(request_head)
         try:
             connection.sendall(response)
-            if stall:
+            if then == "stall":
                 time.sleep(STALL_SECONDS)
+            while then == "endless":
+                connection.sendall(ENDLESS_PIECE)
         except (ssl.SSLError, OSError):
             pass
         connection.close()

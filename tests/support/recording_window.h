@@ -1,7 +1,9 @@
 // A window that writes nothing on screen but remembers, in order, what was
 // written to it, in UTF-8 so expectations read as the user would see them.
+// Its edit boxes hold what the test puts in them.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,9 @@ namespace pindlewick::testing {
 class RecordingWindow : public WindowPort {
  public:
   std::vector<std::string> events;
+  std::array<Text, 4> editBoxes;  // in EditBox order, code page 936
 
-  Text readEditBox(EditBox) override { return {}; }
+  Text readEditBox(EditBox box) override { return editBoxes.at(static_cast<std::size_t>(box)); }
   void setLabel(Label label, TextView caption) override {
     events.push_back(std::string(controlName(label)) + " " + gbkToUtf8(caption));
   }
