@@ -8,11 +8,20 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
 for preset in default asan tsan; do
   echo "== tests: $preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
-  ctest --preset "$preset"
+  ctest --preset "$preset" | tee -a "$summary"
 done
 
-bash scripts/fuzz.sh
+bash scripts/fuzz.sh | tee -a "$summary"
+
+# One closing line for every preset's tests and every fuzzer together. A
+# failure above has already ended the script.
+passed=$(sed -nE 's/.*tests passed, 0 tests failed out of ([0-9]+)$/\1/p; s/^fuzzing: ([0-9]+) passed.*/\1/p' "$summary" |
+  awk '{ total += $1 } END { print total }')
+echo "all: $passed passed, 0 failed"
