@@ -121,7 +121,7 @@ TEST_F(MainWindowTest, ClickRunsABatchAndAMessageWaitsForOk) {
   control<QLineEdit>("编辑框3")->setText("2");
   control<QLineEdit>("编辑框4")->setText(QString::fromStdString(folder.path().string() + "/"));
 
-  // Part 2's title would leave the folder: its message box is answered by
+  // The second part's title would leave the folder: its message box is answered by
   // pressing OK once it shows, and the batch then ends.
   QString messageSeen;
   QTimer answerer;

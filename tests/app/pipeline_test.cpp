@@ -50,7 +50,7 @@ CliRun runCli(const TempDir& scratch, const std::vector<std::string>& arguments)
 }
 
 TEST(CommandLine, DownloadsTheRangeAndReportsEachPart) {
-  // Part 4's title holds 誠 (D5 5C: a second byte that looks like a backslash)
+  // The fourth part's title holds 誠 (D5 5C: a second byte that looks like a backslash)
   // and a Thai letter that code page 936 cannot hold.
   ParseService service({"--empty", "2", "--utf8", "3", "--utf8", "4", "--title", "4", "誠 ก 4"});
   TempDir scratch;
