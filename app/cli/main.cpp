@@ -60,14 +60,15 @@ class TerminalWindow final : public WindowPort {
       return;
     }
     row_[static_cast<std::size_t>(label)] = gbkToUtf8(caption);
-    drawRow();
+    // The percentage is the last of a block's three writes, so the row is
+    // whole then; without a content length only the speed comes, less often.
+    drawRow(label == Label::percent ? kRowRefresh : kRowRefreshSpeedOnly);
   }
 
   void setProgressBar(int position) override {
     const std::lock_guard lock(mutex_);
     if (options_.trace) return traceLine(kProgressBarName, std::to_string(position));
     barPosition_ = position;
-    drawRow();
   }
 
   void showMessage(TextView message, TextView caption) override {
@@ -82,11 +83,13 @@ class TerminalWindow final : public WindowPort {
     std::fflush(stdout);
   }
 
-  // The progress row is redrawn at most ten times a second.
-  void drawRow() {
+  static constexpr std::chrono::milliseconds kRowRefresh{100};
+  static constexpr std::chrono::milliseconds kRowRefreshSpeedOnly{1000};
+
+  void drawRow(std::chrono::milliseconds minimumGap) {
     if (!liveRow_) return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - lastDrawn_ < std::chrono::milliseconds(100)) return;
+    if (now - lastDrawn_ < minimumGap) return;
     lastDrawn_ = now;
     constexpr int kWidth = 30;
     const int filled = std::clamp(barPosition_, 0, 100) * kWidth / 100;
@@ -97,11 +100,13 @@ class TerminalWindow final : public WindowPort {
     rowShown_ = true;
   }
 
+  // Also restarts the refresh clock, so a new download's row first shows
+  // once its first blocks are in.
   void clearRow() {
+    lastDrawn_ = std::chrono::steady_clock::now();
     if (!rowShown_) return;
     std::fprintf(stderr, "\r\033[K");
     rowShown_ = false;
-    lastDrawn_ = {};
   }
 
   const Options& options_;
