@@ -51,6 +51,8 @@ Text messageOf(Failure failure) {
 }
 
 constexpr int kMaxRedirects = 10;
+// Larger reads keep the socket work per byte of a big page low.
+constexpr long kReceiveBufferSize = 512 * 1024;
 constexpr int kDefaultTimeoutSeconds = 30;
 // A Content-Length beyond this is not trusted for reserving memory up front.
 constexpr curl_off_t kLargestReservation = curl_off_t{1} << 30;
@@ -222,6 +224,7 @@ bool setSessionOptions(CURL* handle, Response& response) {
       curl_easy_setopt(handle, CURLOPT_PROXY, ""), curl_easy_setopt(handle, CURLOPT_NOPROXY, ""),
       curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
       curl_easy_setopt(handle, CURLOPT_HTTP_CONTENT_DECODING, 0L),
+      curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferSize),
       curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeaderLine),
       curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response),
       curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBodyData),
