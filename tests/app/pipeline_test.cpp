@@ -99,6 +99,16 @@ TEST(CommandLine, BadAnswersAndUnsafeTitlesFailThePart) {
   EXPECT_FALSE(fs::exists(scratch.path() / "escaped.mp4"));
 }
 
+TEST(CommandLine, AMissingMediaFileIsStoredAsAnsweredAndCounted) {
+  // The status of the media answer is never examined: a 404 page is the file.
+  ParseService mediaHost;
+  ParseService service({"--link", "1", mediaHost.base() + "/gone/part1.mp4"});
+  TempDir scratch;
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "1", scratch.path().string() + "/"});
+  EXPECT_EQ(run.exitStatus, 0);
+  EXPECT_EQ(testing::readFile(scratch.path() / "第1集 教程.mp4"), "<html>not here</html>");
+}
+
 TEST(CommandLine, UsageAndEmptyRanges) {
   TempDir scratch;
   const CliRun usage = runCli(scratch, {"only", "three", "arguments"});
@@ -112,20 +122,21 @@ TEST(CommandLine, UsageAndEmptyRanges) {
   EXPECT_EQ(empty.out, std::vector<std::string>{"任务完成。"});
 }
 
-// A window whose last-part box is lowered by the user once part 1 starts.
+// A window whose user changes the last-part box and the address once the
+// first part has started.
 class ChangingWindow : public WindowPort {
  public:
+  ChangingWindow(Text lastPart, Text lastPartLater, Text folder)
+      : lastPart_(std::move(lastPart)), lastPartLater_(std::move(lastPartLater)),
+        folder_(std::move(folder)) {}
   std::vector<std::string> statuses;
-  Text lastPart = "9";
-  Text pageUrl;
-  Text folder;
 
   Text readEditBox(EditBox box) override {
     switch (box) {
-      case EditBox::pageUrl: return pageUrl;
+      case EditBox::pageUrl: return pageUrl_;
       case EditBox::firstPart: return "1";
-      case EditBox::lastPart: return lastPart;
-      case EditBox::folder: return folder;
+      case EditBox::lastPart: return lastPart_;
+      case EditBox::folder: return folder_;
     }
     return {};
   }
@@ -133,32 +144,44 @@ class ChangingWindow : public WindowPort {
     if (label != Label::status) return;
     statuses.push_back(gbkToUtf8(caption));
     if (statuses.size() == 1) {
-      lastPart = "2";
-      pageUrl = "https://www.example.com/video/BVchanged";
+      lastPart_ = lastPartLater_;
+      pageUrl_ = "https://www.example.com/video/BVchanged";
     }
   }
   void setProgressBar(int) override {}
   void showMessage(TextView, TextView) override {}
+
+ private:
+  Text pageUrl_ = kPage;
+  Text lastPart_;
+  Text lastPartLater_;
+  Text folder_;
 };
 
 TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
-  ParseService service;
-  TempDir scratch;
-  ChangingWindow window;
-  window.pageUrl = kPage;
-  window.folder = utf8ToGbk(scratch.path().string() + "/");
-  const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
-  EXPECT_EQ(summary.partsTried, 2);
-  EXPECT_EQ(summary.partsFailed, 0);
-  EXPECT_EQ(window.statuses.back(), "任务完成。");
+  struct Case {
+    Text lastPart;
+    Text lastPartLater;
+    int parts;
+  };
+  const Case cases[] = {{"9", "2", 2}, {"1", "3", 3}};  // lowered, raised
+  for (const Case& c : cases) {
+    ParseService service;
+    TempDir scratch;
+    ChangingWindow window(c.lastPart, c.lastPartLater, utf8ToGbk(scratch.path().string() + "/"));
+    const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
+    EXPECT_EQ(summary.partsTried, c.parts) << c.lastPart << " then " << c.lastPartLater;
+    EXPECT_EQ(summary.partsFailed, 0);
+    EXPECT_EQ(window.statuses.back(), "任务完成。");
 
-  // The service saw the old address for part 1 and the new one for part 2,
-  // percent-encoded from UTF-8 with only letters, digits, '-' and '.' kept.
-  ChildProcess fetch({"/usr/bin/curl", "-s", service.base() + "/requests"});
-  EXPECT_EQ(fetch.readLine(),
-            "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBV1xx%3Fp%3D1&zengqiang=true");
-  EXPECT_EQ(fetch.readLine(),
-            "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBVchanged%3Fp%3D2&zengqiang=true");
+    // The service saw the old address for part 1 and the new one after it,
+    // percent-encoded from UTF-8 with only letters, digits, '-' and '.' kept.
+    ChildProcess fetch({"/usr/bin/curl", "-s", service.base() + "/requests"});
+    EXPECT_EQ(fetch.readLine(),
+              "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBV1xx%3Fp%3D1&zengqiang=true");
+    EXPECT_EQ(fetch.readLine(),
+              "bilibiliurl=https%3A%2F%2Fwww.example.com%2Fvideo%2FBVchanged%3Fp%3D2&zengqiang=true");
+  }
 }
 
 TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
