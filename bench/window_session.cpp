@@ -58,6 +58,12 @@ int WindowSession::progress() const { return control<QProgressBar>("进度条1")
 
 bool WindowSession::finished() const { return status() == "任务完成。"; }
 
+std::uintmax_t WindowSession::savedBytes() const {
+  std::uintmax_t total = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder_.path())) total += entry.file_size();
+  return total;
+}
+
 bool WindowSession::serveUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
   QEventLoop loop;
   QTimer check;

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -25,6 +26,7 @@ class WindowSession {
   QString status() const;  // 标签5
   int progress() const;    // 进度条1
   bool finished() const;   // the status line says "任务完成。"
+  std::uintmax_t savedBytes() const;  // in the scratch folder, all files together
 
   // Runs the window's event loop until done() holds or the timeout passes;
   // true when done() holds.
