@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Prints the one table of run_all.sh from the files its stages left behind:
-the Google Benchmark JSON of text_bench, progress_bench and http_bench, and
-download.txt ("tool nanoseconds peak_rss_kib" per run).
+the Google Benchmark JSON of text_bench, progress_bench and http_bench,
+download.txt ("mib tool nanoseconds peak_rss_kib" per run) and window.txt
+("longest_stall_ms window_thread_cpu_percent" per run).
 
-Usage: bench_table.py WORK_DIR REQUEST_MB DOWNLOAD_MIB
+Usage: bench_table.py WORK_DIR REQUEST_MB SMALL_MIB LARGE_MIB
 """
 import json
 import os
@@ -53,19 +54,30 @@ def request_rows(work, request_mb):
     yield ("httpRequest peak memory per body MB", "%.2f" % ours["peak_MB_per_body_MB"], "", "", "")
 
 
-def download_rows(work, download_mib):
+def download_rows(work, small_mib, large_mib):
     seconds, rss_kib = {}, {}
     with open(os.path.join(work, "download.txt")) as file:
         for line in file:
-            tool, nanoseconds, rss = line.split()
-            seconds.setdefault(tool, []).append(int(nanoseconds) / 1e9)
-            rss_kib.setdefault(tool, []).append(int(rss))
+            mib, tool, nanoseconds, rss = line.split()
+            seconds.setdefault((int(mib), tool), []).append(int(nanoseconds) / 1e9)
+            rss_kib.setdefault((int(mib), tool), []).append(int(rss))
     tools = ("downloadFile",) + PEERS
-    speeds = [download_mib / statistics.median(seconds[tool]) for tool in tools]
-    peaks = [statistics.median(rss_kib[tool]) / 1024 for tool in tools]
-    yield ("downloadFile %s MiB to disk, MB/s" % download_mib, *("%.0f" % speed for speed in speeds),
+    speeds = [large_mib / statistics.median(seconds[large_mib, tool]) for tool in tools]
+    yield ("downloadFile %s MiB to disk, MB/s" % large_mib, *("%.0f" % speed for speed in speeds),
            peer_ratios(speeds[0], speeds[1:]))
-    yield ("downloadFile peak RSS, MiB", *("%.1f" % peak for peak in peaks), peer_ratios(peaks[0], peaks[1:]))
+    for mib in (small_mib, large_mib):
+        peaks = [statistics.median(rss_kib[mib, tool]) / 1024 for tool in tools]
+        yield ("downloadFile peak RSS at %s MiB, MiB" % mib, *("%.1f" % peak for peak in peaks),
+               peer_ratios(peaks[0], peaks[1:]))
+
+
+def window_rows(work, large_mib):
+    with open(os.path.join(work, "window.txt")) as file:
+        runs = [tuple(map(float, line.split())) for line in file]
+    yield ("window, %s MiB download: longest timer stall, ms" % large_mib,
+           "%.1f" % max(stall for stall, _ in runs), "", "", "")
+    yield ("window, %s MiB download: its thread's CPU, %%" % large_mib,
+           "%.1f" % statistics.median(cpu for _, cpu in runs), "", "", "")
 
 
 def print_table(rows):
@@ -75,12 +87,16 @@ def print_table(rows):
         print("  ".join(cell.ljust(width) for cell, width in zip(row, widths)).rstrip())
     print("MB = 2^20 bytes. Ratio: ours / curl and ours / wget (above 1 is faster for MB/s, "
           "bigger for memory); for the text operations, ms/MB at 10 MB over 1 MB (1.00 = linear time).")
+    print("Window: a 10 ms timer on the window's thread; the stall is the largest gap between two of its "
+          "timeouts minus the 10 ms, worst of the runs (target: at most 50). CPU: that thread's CPU time "
+          "over the wall time from the click to the end, median of the runs.")
 
 
 def main():
-    work, request_mb, download_mib = sys.argv[1], sys.argv[2], int(sys.argv[3])
+    work, request_mb = sys.argv[1], sys.argv[2]
+    small_mib, large_mib = int(sys.argv[3]), int(sys.argv[4])
     rows = [*text_rows(work), *progress_rows(work), *request_rows(work, request_mb),
-            *download_rows(work, download_mib)]
+            *download_rows(work, small_mib, large_mib), *window_rows(work, large_mib)]
     print_table(rows)
 
 
