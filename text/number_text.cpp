@@ -2,6 +2,7 @@
 // the progress display relies on.
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <limits>
 
 #include "text/text.h"
@@ -58,6 +59,14 @@ Text widenExponent(Text formatted) {
   return formatted;
 }
 
+// 10^n, from a table where the power is exact and small enough to matter.
+double powerOfTen(int exponent) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  if (exponent >= 0 && exponent < static_cast<int>(std::size(kPowers))) return kPowers[exponent];
+  return std::pow(10.0, exponent);
+}
+
 double roundToWhole(double magnitude) {
   double whole = 0;
   const double fraction = std::modf(magnitude + 1e-12, &whole);
@@ -96,17 +105,35 @@ double roundNumber(double value, int digits) {
   const double magnitude = std::fabs(value);
   double rounded = 0;
   if (digits > 0) {
-    const double scale = std::pow(10.0, digits);
+    const double scale = powerOfTen(digits);
     const double scaled = magnitude * scale;
     rounded = roundToWhole(scaled) / scale;
   } else if (digits == 0) {
     rounded = roundToWhole(magnitude);
   } else {
-    const double scale = std::pow(10.0, -digits);
+    const double scale = powerOfTen(-digits);
     const double scaled = magnitude / scale;
     rounded = roundToWhole(scaled) * scale;
   }
   return std::copysign(rounded, value);
+}
+
+Text roundedToHundredthsText(double value) {
+  const double rounded = roundNumber(value, 2);
+  // Below 1e11 the rounded value is the double nearest k/100 for a whole k of
+  // at most 13 digits, which "%.13g" writes digit for digit; spare the
+  // progress row the printf machinery for it. Anything else takes the long way.
+  if (!(std::fabs(rounded) < 1e11)) return numberToText(rounded);
+  const auto hundredths = static_cast<std::uint64_t>(std::llround(std::fabs(rounded) * 100));
+  Text text = std::signbit(rounded) ? "-" : "";
+  text += std::to_string(hundredths / 100);
+  const auto fraction = static_cast<unsigned>(hundredths % 100);
+  if (fraction != 0) {
+    text += '.';
+    text += static_cast<char>('0' + fraction / 10);
+    if (fraction % 10 != 0) text += static_cast<char>('0' + fraction % 10);
+  }
+  return text;
 }
 
 std::int64_t truncateToInt(double value) {

@@ -74,6 +74,8 @@ int textToInt(TextView text);
 Text intToText(int value);
 Text numberToText(double value);
 double roundNumber(double value, int digits = 0);
+// numberToText(roundNumber(value, 2)), quicker for the values a progress row shows.
+Text roundedToHundredthsText(double value);
 std::int64_t truncateToInt(double value);
 // The low 32 bits of truncateToInt, where the program needs a 32-bit integer.
 int truncateToInt32(double value);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <vector>
 
 #include "text/text.h"
 
@@ -86,6 +87,23 @@ TEST(RoundNumber, HalvesGoAwayFromZero) {
   }
   EXPECT_TRUE(std::isnan(roundNumber(std::nan(""), 2)));
   EXPECT_EQ(numberToText(roundNumber(1.0 / 800 * 100, 2)), "0.13");
+}
+
+// The quick form must write exactly what the long way writes.
+TEST(RoundedToHundredthsText, AgreesWithRoundingThenFormatting) {
+  const auto longWay = [](double value) { return numberToText(roundNumber(value, 2)); };
+  std::vector<double> values = {0.0, -0.0, -0.001, 0.005, 1.005, 2.675, 12.5, 66.666666, 99.995,
+                                100.0, 267.5, 4.8828125, 1000.0, 99999999999.994, 99999999999.995,
+                                1e11, 1.5e15, -1e11, -2147483648.0 * 1000 / 1024,
+                                std::numeric_limits<double>::infinity(), std::nan("")};
+  for (int k = -20000; k <= 20000; ++k) values.push_back(k / 100.0 + k * 1e-7);
+  std::uint64_t bits = 0x9E3779B97F4A7C15u;  // a fixed sweep over magnitudes, not random per run
+  for (int i = 0; i < 100000; ++i) {
+    bits = bits * 6364136223846793005u + 1442695040888963407u;
+    const double scale = std::pow(10.0, static_cast<int>(bits >> 60) - 3);
+    values.push_back(static_cast<double>(bits >> 11) / 9007199254740992.0 * scale * ((bits & 1) ? -1 : 1));
+  }
+  for (double value : values) ASSERT_EQ(roundedToHundredthsText(value), longWay(value)) << value;
 }
 
 TEST(TruncateToInt, TowardZeroAndOutOfRange) {
