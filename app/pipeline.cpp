@@ -13,7 +13,7 @@ namespace pindlewick {
 namespace {
 
 // Status texts, kept in UTF-8 here and shown in code page 936.
-Text statusText(std::string_view utf8Before, TextView partNumber, std::string_view utf8After) {
+Text statusLine(std::string_view utf8Before, TextView partNumber, std::string_view utf8After) {
   return concatText({utf8ToGbk(utf8Before), partNumber, utf8ToGbk(utf8After)});
 }
 
@@ -33,19 +33,19 @@ Text serviceEndpoint(TextView serviceBase) { return concatText({serviceBase, "/a
 
 PartOutcome processPart(WindowPort& window, TextView endpoint, TextView pageUrl,
                         TextView partNumber) {
-  window.setLabel(Label::status, statusText("开始解析", partNumber, "P。"));
+  window.setLabel(Label::status, statusLine("开始解析", partNumber, "P。"));
   const Text answer = askParseService(endpoint, pageUrl, partNumber);
   const std::optional<MediaInfo> media = answer.empty() ? std::nullopt : extractMediaInfo(answer);
   if (!media) {
-    window.setLabel(Label::status, statusText("", partNumber, "P解析失败。"));
+    window.setLabel(Label::status, statusLine("", partNumber, "P解析失败。"));
     pauseResponsive(1000);
     return answer.empty() ? PartOutcome::noAnswer : PartOutcome::markersMissing;
   }
 
-  window.setLabel(Label::status, statusText("解析", partNumber, "P完成，正在下载。"));
+  window.setLabel(Label::status, statusLine("解析", partNumber, "P完成，正在下载。"));
   const Text folder = window.readEditBox(EditBox::folder);
   if (!staysInFolder(media->title) || !staysInFolder(media->extension)) {
-    window.showMessage(utf8ToGbk("不能打开本地的文件!"), utf8ToGbk("信息："));
+    window.showMessage(kCannotOpenFileMessage, kMessageCaption);
     return PartOutcome::unsafeFileName;
   }
   const Text path = concatText({folder, media->title, ".", media->extension});

@@ -11,6 +11,13 @@
 
 namespace pindlewick {
 
+// The caption of every message the download shows, and its message for a
+// local file that cannot be opened (code page 936), for callers that refuse a
+// path before downloading.
+inline constexpr TextView kMessageCaption = "\xd0\xc5\xcf\xa2\xa3\xba";  // 信息：
+inline constexpr TextView kCannotOpenFileMessage =
+    "\xb2\xbb\xc4\xdc\xb4\xf2\xbf\xaa\xb1\xbe\xb5\xd8\xb5\xc4\xce\xc4\xbc\xfe!";  // 不能打开本地的文件!
+
 // Called after every stored block with (contentLength, totalBytes, elapsedMs,
 // receivedBytes); contentLength is 0 when the server sent none.
 using ProgressCallback =

@@ -19,12 +19,9 @@
 namespace pindlewick {
 namespace {
 
-// Messages and caption in code page 936, as the window expects them.
-constexpr TextView kCaption = "\xd0\xc5\xcf\xa2\xa3\xba";                        // 信息：
+// Messages in code page 936, as the window expects them.
 constexpr TextView kNoSession = "Internet\xc1\xac\xbd\xd3\xb4\xed\xce\xf3!";        // Internet连接错误!
 constexpr TextView kCannotOpenUrl = "\xb2\xbb\xc4\xdc\xb4\xf2\xbf\xaa\xb8\xc3URL!";  // 不能打开该URL!
-constexpr TextView kCannotOpenFile =
-    "\xb2\xbb\xc4\xdc\xb4\xf2\xbf\xaa\xb1\xbe\xb5\xd8\xb5\xc4\xce\xc4\xbc\xfe!";  // 不能打开本地的文件!
 constexpr TextView kReadFailed = "\xb6\xc1\xce\xc4\xbc\xfe\xb3\xf6\xb4\xed!";   // 读文件出错!
 constexpr TextView kWriteFailed = "\xd0\xb4\xce\xc4\xbc\xfe\xb3\xf6\xb4\xed!";  // 写文件出错!
 
@@ -253,7 +250,7 @@ TextView messageFor(Failure failure) {
   switch (failure) {
     case Failure::session: return kNoSession;
     case Failure::openUrl: return kCannotOpenUrl;
-    case Failure::openFile: return kCannotOpenFile;
+    case Failure::openFile: return kCannotOpenFileMessage;
     case Failure::read: return kReadFailed;
     case Failure::write: return kWriteFailed;
     case Failure::none: break;
@@ -264,7 +261,7 @@ TextView messageFor(Failure failure) {
 // Shows the failure and waits for the answer while everything is still open;
 // the caller's owners then close the file and the handle.
 int reportFailure(WindowPort& window, Failure failure) {
-  window.showMessage(messageFor(failure), kCaption);
+  window.showMessage(messageFor(failure), kMessageCaption);
   return -1;
 }
 
