@@ -13,9 +13,20 @@ namespace {
 constexpr TextView kMetaCharsetPattern = R"(<meta.+?charset=[^\w]?([-\w]+))";
 constexpr int kSearchWindow = 1024;
 
-bool needsDecoding(TextView charset) {
-  return !charset.empty() && charset != "gbk" && charset != "gb2312";
+// Names of the GB2312 family. Browsers read every one of them as code page
+// 936, GBK's superset, so the page is already in the text's own encoding: a
+// strict GB2312 table would lose every GBK-only character.
+constexpr TextView kCodePage936Names[] = {"gb2312", "gb_2312",  "gb_2312-80", "gbk",      "x-gbk",
+                                          "csgb2312", "euc-cn", "chinese",    "iso-ir-58"};
+
+bool isCodePage936(TextView charset) {
+  for (TextView name : kCodePage936Names) {
+    if (compareText(charset, name, false) == 0) return true;
+  }
+  return false;
 }
+
+bool needsDecoding(TextView charset) { return !charset.empty() && !isCodePage936(charset); }
 
 }  // namespace
 
