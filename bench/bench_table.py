@@ -61,14 +61,20 @@ def download_rows(work, small_mib, large_mib):
             mib, tool, nanoseconds, rss = line.split()
             seconds.setdefault((int(mib), tool), []).append(int(nanoseconds) / 1e9)
             rss_kib.setdefault((int(mib), tool), []).append(int(rss))
-    tools = ("downloadFile",) + PEERS
-    speeds = [large_mib / statistics.median(seconds[large_mib, tool]) for tool in tools]
-    yield ("downloadFile %s MiB to disk, MB/s" % large_mib, *("%.0f" % speed for speed in speeds),
-           peer_ratios(speeds[0], speeds[1:]))
-    for mib in (small_mib, large_mib):
-        peaks = [statistics.median(rss_kib[mib, tool]) / 1024 for tool in tools]
-        yield ("downloadFile peak RSS at %s MiB, MiB" % mib, *("%.1f" % peak for peak in peaks),
-               peer_ratios(peaks[0], peaks[1:]))
+    peer_speeds = [large_mib / statistics.median(seconds[large_mib, peer]) for peer in PEERS]
+    for tool, case in (("downloadFile", "downloadFile"), ("cli", "command line, parse + download")):
+        runs = [large_mib / s for s in seconds[large_mib, tool]]
+        speed = statistics.median(runs)
+        yield ("%s %s MiB to disk, MB/s (runs %.0f-%.0f)" % (case, large_mib, min(runs), max(runs)),
+               "%.0f" % speed, *("%.0f" % peer for peer in peer_speeds), peer_ratios(speed, peer_speeds))
+    spreads = ["%.0f-%.0f" % (min(large_mib / s for s in seconds[large_mib, peer]),
+                              max(large_mib / s for s in seconds[large_mib, peer])) for peer in PEERS]
+    yield ("peers' runs at %s MiB, MB/s" % large_mib, "", *spreads, "")
+    for tool, case in (("downloadFile", "downloadFile"), ("cli", "command line")):
+        for mib in (small_mib, large_mib):
+            peaks = [statistics.median(rss_kib[mib, name]) / 1024 for name in (tool,) + PEERS]
+            yield ("%s peak RSS at %s MiB, MiB" % (case, mib), *("%.1f" % peak for peak in peaks),
+                   peer_ratios(peaks[0], peaks[1:]))
 
 
 def window_rows(work, large_mib):

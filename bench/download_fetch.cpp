@@ -11,7 +11,7 @@ namespace {
 
 class SilentWindow : public pindlewick::WindowPort {
  public:
-  pindlewick::Text readEditBox(pindlewick::EditBox) override { return {}; }
+  std::string readEditBox(pindlewick::EditBox) override { return {}; }
   void setLabel(pindlewick::Label, pindlewick::TextView) override {}
   void setProgressBar(int) override {}
   void showMessage(pindlewick::TextView message, pindlewick::TextView) override {
@@ -27,9 +27,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   SilentWindow window;
-  const pindlewick::ProgressCallback progress = [&window](int length, int total, int elapsed,
-                                                          int received) {
-    pindlewick::showProgress(window, length, total, elapsed, received);
+  const pindlewick::ProgressCallback progress = [&window](const pindlewick::ProgressReport& report) {
+    pindlewick::showProgress(window, report);
   };
   return pindlewick::downloadFile(argv[1], argv[2], progress, std::nullopt, window) == 0 ? 0 : 1;
 }

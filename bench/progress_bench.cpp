@@ -9,7 +9,7 @@ namespace {
 
 class SilentWindow : public WindowPort {
  public:
-  Text readEditBox(EditBox) override { return {}; }
+  std::string readEditBox(EditBox) override { return {}; }
   void setLabel(Label, TextView caption) override { benchmark::DoNotOptimize(caption.data()); }
   void setProgressBar(int position) override { benchmark::DoNotOptimize(position); }
   void showMessage(TextView, TextView) override {}
@@ -17,10 +17,11 @@ class SilentWindow : public WindowPort {
 
 void BM_ShowProgressPerBlock(benchmark::State& state) {
   SilentWindow window;
-  int total = 0;
+  ProgressReport report{.contentLength = std::int64_t{1} << 30, .elapsedMs = 1234};
   for (auto _ : state) {
-    total += 10240;
-    showProgress(window, 1 << 30, total, 1234, total);
+    report.totalBytes += 10240;
+    report.receivedBytes = report.totalBytes;
+    showProgress(window, report);
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * 10240);
 }

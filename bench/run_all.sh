@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 readonly REPETITIONS=5
 readonly REQUEST_MB=50
-readonly DOWNLOAD_RUNS=3
+readonly DOWNLOAD_RUNS=5
 # A small and a large file, so peak memory shows whether it grows with the size.
 readonly SMALL_MIB=64
 readonly LARGE_MIB=1024
@@ -18,15 +18,17 @@ work=$(mktemp -d)
 # $work, so even a stage stopped midway leaves nothing behind.
 export TMPDIR=$work
 nginx_pid=
+service_pid=
 stage_pid=
 cleanup() {
   # Each stage runs in a session of its own, so its helpers (the scripted
   # server of http_bench) go with it.
   if [[ -n $stage_pid ]]; then kill -- "-$stage_pid" 2>/dev/null || true; fi
-  if [[ -n $nginx_pid ]]; then
-    kill "$nginx_pid" 2>/dev/null || true
-    wait "$nginx_pid" 2>/dev/null || true
-  fi
+  local pid
+  for pid in $nginx_pid $service_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -36,7 +38,7 @@ build() {
   echo "== building" >&2
   cmake --preset default >/dev/null
   cmake --build --preset default --target text_bench progress_bench http_bench download_fetch window_bench \
-    >/dev/null
+    pindlewick-cli >/dev/null
 }
 
 # The served files are sparse and each download writes one copy at a time;
@@ -94,13 +96,31 @@ CONF
   nginx_url="http://127.0.0.1:$port"
 }
 
+# The tests' stand-in parse service, whose part 1 links to the small file and
+# part 2 to the large one, for the command line's whole pipeline.
+start_parse_service() {
+  coproc service { exec python3 tests/app/parse_service.py --link 1 "$nginx_url/$SMALL_MIB.bin" \
+    --link 2 "$nginx_url/$LARGE_MIB.bin"; }
+  service_pid=$service_PID
+  local port
+  read -r port <&"${service[0]}"
+  service_url="http://127.0.0.1:$port"
+}
+
 # Fetches one served file to disk with one tool; appends "mib tool
-# nanoseconds peak_rss_kib" to $work/download.txt.
+# nanoseconds peak_rss_kib" to $work/download.txt. The command line asks the
+# parse service first and names the file itself.
 download_once() {
   local tool=$1 mib=$2 output=$work/out.bin url=$nginx_url/$2.bin size=$(($2 << 20))
   local -a command
   case $tool in
     downloadFile) command=("$BENCH/download_fetch" "$url" "$output") ;;
+    cli)
+      local part=$((mib == SMALL_MIB ? 1 : 2))
+      output="$work/第${part}集 教程.mp4"
+      command=(build/default/app/cli/pindlewick-cli --service "$service_url" https://www.example.com/video/BV1
+        "$part" "$part" "$work/")
+      ;;
     curl) command=(curl -s -o "$output" "$url") ;;
     wget) command=(wget -q -O "$output" "$url") ;;
   esac
@@ -110,24 +130,24 @@ download_once() {
   sync
   local start end
   start=$(date +%s%N)
-  run_stage /usr/bin/time -f %M -o "$work/rss" "${command[@]}"
+  run_stage /usr/bin/time -f %M -o "$work/rss" "${command[@]}" >/dev/null
   end=$(date +%s%N)
   [[ $(stat -c %s "$output") == "$size" ]] || { echo "short file from $tool" >&2; exit 1; }
   echo "$mib $tool $((end - start)) $(<"$work/rss")" >>"$work/download.txt"
+  rm -f "$output"
 }
 
 download_benchmark() {
-  echo "== downloadFile, curl and wget: $SMALL_MIB and $LARGE_MIB MiB to disk" >&2
+  echo "== downloadFile, the command line, curl and wget: $SMALL_MIB and $LARGE_MIB MiB to disk" >&2
   local run mib tool
   # The tools take turns, so a slow moment of the machine hits all of them.
   for run in $(seq "$DOWNLOAD_RUNS"); do
     for mib in "$SMALL_MIB" "$LARGE_MIB"; do
-      for tool in downloadFile curl wget; do
+      for tool in downloadFile cli curl wget; do
         download_once "$tool" "$mib"
       done
     done
   done
-  rm -f "$work/out.bin"
 }
 
 # The window downloads the large file in one batch; appends
@@ -149,6 +169,7 @@ downloads() {
   start_nginx
   truncate -s "${SMALL_MIB}M" "$work/www/$SMALL_MIB.bin"
   truncate -s "${LARGE_MIB}M" "$work/www/$LARGE_MIB.bin"
+  start_parse_service
   window_benchmark
   download_benchmark
   rm -f "$work/www/"*.bin

@@ -2,10 +2,9 @@
 #include <strings.h>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <cstdint>
-#include <limits>
+#include <exception>
 #include <string_view>
 #include <utility>
 
@@ -13,7 +12,6 @@
 #include "download/local_file.h"
 #include "download/transfer_counts.h"
 #include "http/curl_easy.h"
-#include "text/codepage.h"
 #include "text/events.h"
 
 namespace pindlewick {
@@ -50,131 +48,132 @@ struct Transfer {
            const ProgressCallback& progress, std::chrono::milliseconds stallLimit)
       : easy(easy),
         localPath(std::move(localPath)),
-        resume(resumeOffset.has_value()),
-        offset(resumeOffset.value_or(0)),
+        resumeOffset(resumeOffset),
         progress(progress),
         stallLimit(stallLimit) {}
 
   CURL* easy;
   std::string localPath;  // in the file system's encoding
-  bool resume;
-  std::int64_t offset;
+  std::optional<int> resumeOffset;
   const ProgressCallback& progress;
 
   std::chrono::milliseconds stallLimit;
   curl_off_t lastReceived = 0;
   std::chrono::steady_clock::time_point lastMovement = std::chrono::steady_clock::now();
 
-  // The response whose head is being read; redirects and interim answers
-  // each start a new one.
-  bool locationSeen = false;
-  std::int64_t contentLengthHeader = -1;
   // A request went out over TLS, so no later hop may fall back to plain HTTP.
   bool httpsSeen = false;
-  // The final response's head has arrived: the URL is open.
-  bool urlOpen = false;
 
   LocalFile file;
-  int contentLength = 0;
+  ProgressReport report;
+  std::int64_t firstByteInFile = 0;  // where this call's bytes start counting
   int startMs = 0;
-  std::int64_t byteCount = 0;
+  // A 416 to a resumed request: the file already holds everything.
+  bool alreadyComplete = false;
   Failure failure = Failure::none;
+  // Thrown inside a libcurl callback; carried past libcurl's C frames and
+  // thrown again once the transfer has ended.
+  std::exception_ptr thrown;
 };
 
-bool startsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-  return text.size() >= prefix.size() &&
-         ::strncasecmp(text.data(), prefix.data(), prefix.size()) == 0;
+long responseStatus(CURL* easy) {
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  return status;
 }
 
-// The number in a Content-Length value, or -1 when it is not one.
-std::int64_t parseLength(std::string_view value) {
-  constexpr std::string_view kBlanks = " \t\r\n";
-  const auto first = value.find_first_not_of(kBlanks);
-  const auto last = value.find_last_not_of(kBlanks);
-  if (first == std::string_view::npos) return -1;
-  value = value.substr(first, last - first + 1);
-  std::int64_t length = -1;
-  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), length);
-  return error == std::errc() && end == value.data() + value.size() ? length : -1;
+// The length libcurl read from the head, or 0 when the server sent none.
+std::int64_t announcedLength(CURL* easy) {
+  curl_off_t length = -1;
+  curl_easy_getinfo(easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+  return length > 0 ? length : 0;
 }
 
-// The 32-bit content length the callback reports: 0 when unknown or when it
-// does not fit 32 bits.
-int reportedLength(std::int64_t header) {
-  if (header < 0 || header > std::numeric_limits<std::uint32_t>::max()) return 0;
-  return low32(header);
-}
-
-// The head of the final response is complete: open the local file now, never
-// before, so a URL that cannot be opened leaves the file alone.
-bool openLocalFile(Transfer& transfer) {
-  transfer.urlOpen = true;
-  transfer.file = LocalFile::open(transfer.localPath, transfer.resume);
+// A final 2xx answer: open the local file now, never before, so an answer
+// that is not stored leaves the file alone. A 206 continues the file; any
+// other 2xx is the whole resource and rewrites it.
+bool openLocalFile(Transfer& transfer, long status) {
+  const bool continues = transfer.resumeOffset.has_value() && status == 206;
+  transfer.file = LocalFile::open(
+      transfer.localPath, continues ? LocalFile::Mode::append : LocalFile::Mode::rewrite);
   if (!transfer.file.isOpen()) {
     transfer.failure = Failure::openFile;
     return false;
   }
-  transfer.contentLength = reportedLength(transfer.contentLengthHeader);
-  transfer.byteCount = transfer.offset;
+  transfer.firstByteInFile = continues ? *transfer.resumeOffset : 0;
+  transfer.report.contentLength = announcedLength(transfer.easy);
+  transfer.report.totalBytes = transfer.firstByteInFile;
   transfer.startMs = uptimeMs();
   return true;
 }
 
-void readHeadLine(Transfer& transfer, std::string_view line) {
-  constexpr std::string_view kContentLength = "Content-Length:";
-  if (startsWithIgnoringCase(line, "HTTP/")) {
-    transfer.locationSeen = false;
-    transfer.contentLengthHeader = -1;
-  } else if (startsWithIgnoringCase(line, "Location:")) {
-    transfer.locationSeen = true;
-  } else if (startsWithIgnoringCase(line, kContentLength)) {
-    transfer.contentLengthHeader = parseLength(line.substr(kContentLength.size()));
+// A head is complete. libcurl decides which 3xx answers it follows: their
+// bodies never reach onBody, so a 3xx is judged only if a body of its own
+// arrives (onBody) or the transfer ends on it (finish). Returns false to end
+// the transfer.
+bool onHeadEnd(Transfer& transfer) {
+  const long status = responseStatus(transfer.easy);
+  if (status < 200 || (status >= 300 && status < 400)) return true;
+  if (status == 416 && transfer.resumeOffset) {
+    transfer.alreadyComplete = true;
+    return false;
+  }
+  if (status >= 300) {
+    transfer.failure = Failure::openUrl;
+    return false;
+  }
+  return openLocalFile(transfer, status);
+}
+
+// Runs a callback's work so that nothing is thrown through libcurl.
+template <typename Work>
+std::size_t guarded(Transfer& transfer, Work work) noexcept {
+  try {
+    return work();
+  } catch (...) {
+    transfer.thrown = std::current_exception();
+    return 0;
   }
 }
 
-// libcurl follows every 3xx answer that names a Location; 1xx answers are
-// interim. Any other answer is the one whose body is stored.
-bool isFinalResponse(const Transfer& transfer) {
-  long status = 0;
-  curl_easy_getinfo(transfer.easy, CURLINFO_RESPONSE_CODE, &status);
-  const bool followed = status >= 300 && status < 400 && transfer.locationSeen;
-  return status >= 200 && !followed;
-}
-
-std::size_t onHeadLine(char* data, std::size_t size, std::size_t count, void* user) {
+std::size_t onHeadLine(char* data, std::size_t size, std::size_t count, void* user) noexcept {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::string_view line(data, size * count);
   // Trailers after a chunked body come through here too; they change nothing.
-  if (transfer.urlOpen) return line.size();
-  if (line == "\r\n" || line == "\n") {
-    if (isFinalResponse(transfer) && !openLocalFile(transfer)) return 0;
-  } else {
-    readHeadLine(transfer, line);
-  }
-  return line.size();
+  if (transfer.file.isOpen() || (line != "\r\n" && line != "\n")) return line.size();
+  return guarded(transfer, [&] { return onHeadEnd(transfer) ? line.size() : 0; });
 }
 
-void reportProgress(const Transfer& transfer) {
-  if (!transfer.progress) return;
-  transfer.progress(transfer.contentLength, low32(transfer.byteCount),
-                    elapsedSince(transfer.startMs, uptimeMs()),
-                    low32(transfer.byteCount - transfer.offset));
-}
-
-std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
-  auto& transfer = *static_cast<Transfer*>(user);
-  const std::size_t length = size * count;
+void reportBlocks(Transfer& transfer, std::size_t length) {
   for (std::size_t done = 0; done < length;) {
     const std::size_t block = std::min(kBlockSize, length - done);
-    if (!transfer.file.write(data + done, block)) {
-      transfer.failure = Failure::write;
-      return 0;
-    }
     done += block;
-    transfer.byteCount += static_cast<std::int64_t>(block);
-    reportProgress(transfer);
+    transfer.report.totalBytes += static_cast<std::int64_t>(block);
+    if (!transfer.progress) continue;
+    transfer.report.receivedBytes = transfer.report.totalBytes - transfer.firstByteInFile;
+    transfer.report.elapsedMs = elapsedSince(transfer.startMs, uptimeMs());
+    transfer.progress(transfer.report);
   }
-  return length;
+}
+
+// Each chunk libcurl hands over is written with one call, then reported in
+// blocks of at most kBlockSize, so the row never runs ahead of the file.
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) noexcept {
+  auto& transfer = *static_cast<Transfer*>(user);
+  const std::size_t length = size * count;
+  // A body without an open file belongs to a 3xx answer libcurl did not follow.
+  if (!transfer.file.isOpen()) {
+    transfer.failure = Failure::openUrl;
+    return 0;
+  }
+  if (!transfer.file.write(data, length)) {
+    transfer.failure = Failure::write;
+    return 0;
+  }
+  return guarded(transfer, [&] {
+    reportBlocks(transfer, length);
+    return length;
+  });
 }
 
 // Called before every request, the redirected ones included.
@@ -239,11 +238,14 @@ bool configure(CURL* easy, const Text& url, curl_slist* headers, Transfer& trans
       curl::trustAuthoritiesInForce(easy) == CURLE_OK;
 }
 
-// What went wrong, judged by how far the transfer came.
-Failure failureOf(const Transfer& transfer, CURLcode result) {
+// What went wrong, judged by how far the transfer came. A stored body is
+// complete only once its file has closed cleanly.
+Failure finish(Transfer& transfer, CURLcode result) {
+  if (transfer.alreadyComplete) return Failure::none;
   if (transfer.failure != Failure::none) return transfer.failure;
-  if (!transfer.urlOpen) return Failure::openUrl;
-  return result == CURLE_OK ? Failure::none : Failure::read;
+  if (!transfer.file.isOpen()) return Failure::openUrl;  // ended on a 3xx, or before any head
+  if (result != CURLE_OK) return Failure::read;
+  return transfer.file.close() ? Failure::none : Failure::write;
 }
 
 TextView messageFor(Failure failure) {
@@ -267,7 +269,7 @@ int reportFailure(WindowPort& window, Failure failure) {
 
 }  // namespace
 
-int downloadFile(TextView url, TextView path, const ProgressCallback& progress,
+int downloadFile(TextView url, const std::string& path, const ProgressCallback& progress,
                  std::optional<int> resumeOffset, WindowPort& window,
                  const DownloadSettings& settings) {
   const curl::HeaderList headers = requestHeaders(resumeOffset);
@@ -275,11 +277,13 @@ int downloadFile(TextView url, TextView path, const ProgressCallback& progress,
   if (!easy) return reportFailure(window, Failure::session);
 
   const Text urlText(url);
-  Transfer transfer(easy.get(), gbkToUtf8(path), resumeOffset, progress, settings.stallLimit);
+  Transfer transfer(easy.get(), path, resumeOffset, progress, settings.stallLimit);
   if (!headers || !configure(easy.get(), urlText, headers.get(), transfer, settings)) {
     return reportFailure(window, Failure::session);
   }
-  const Failure failure = failureOf(transfer, curl_easy_perform(easy.get()));
+  const CURLcode result = curl_easy_perform(easy.get());
+  if (transfer.thrown) std::rethrow_exception(transfer.thrown);
+  const Failure failure = finish(transfer, result);
   return failure == Failure::none ? 0 : reportFailure(window, failure);
 }
 

@@ -8,11 +8,11 @@
 
 namespace pindlewick {
 
-LocalFile LocalFile::open(const std::string& path, bool append) {
-  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? 0 : O_TRUNC);
+LocalFile LocalFile::open(const std::string& path, Mode mode) {
+  const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::rewrite ? O_TRUNC : 0);
   const int descriptor = ::open(path.c_str(), flags, 0666);
   // A file that cannot seek (a pipe) is simply written where it stands.
-  if (descriptor >= 0 && append) ::lseek(descriptor, 0, SEEK_END);
+  if (descriptor >= 0 && mode == Mode::append) ::lseek(descriptor, 0, SEEK_END);
   return LocalFile(descriptor);
 }
 
@@ -21,15 +21,13 @@ LocalFile::LocalFile(LocalFile&& other) noexcept
 
 LocalFile& LocalFile::operator=(LocalFile&& other) noexcept {
   if (this != &other) {
-    if (isOpen()) ::close(descriptor_);
+    close();
     descriptor_ = std::exchange(other.descriptor_, -1);
   }
   return *this;
 }
 
-LocalFile::~LocalFile() {
-  if (isOpen()) ::close(descriptor_);
-}
+LocalFile::~LocalFile() { close(); }
 
 bool LocalFile::write(const char* data, std::size_t size) {
   while (size > 0) {
@@ -40,6 +38,13 @@ bool LocalFile::write(const char* data, std::size_t size) {
     size -= static_cast<std::size_t>(written);
   }
   return true;
+}
+
+bool LocalFile::close() {
+  if (!isOpen()) return true;
+  // Linux releases the descriptor even when close fails, EINTR included, so
+  // it is never closed twice.
+  return ::close(std::exchange(descriptor_, -1)) == 0;
 }
 
 }  // namespace pindlewick

@@ -8,10 +8,12 @@ namespace pindlewick {
 
 class LocalFile {
  public:
-  // Creates the file or empties it; with append, keeps what it holds (creating
-  // it when it is missing) and writes from its end. path is in the file
-  // system's encoding. Not open when that fails.
-  static LocalFile open(const std::string& path, bool append);
+  enum class Mode { rewrite, append };
+
+  // rewrite creates the file or empties it; append keeps what it holds
+  // (creating it when it is missing) and writes from its end. path is in the
+  // file system's encoding. Not open when that fails.
+  static LocalFile open(const std::string& path, Mode mode);
 
   LocalFile() = default;
   LocalFile(LocalFile&& other) noexcept;
@@ -24,6 +26,9 @@ class LocalFile {
   // Writes all the bytes; false when the system refuses any of them (a full
   // disk, a file size limit). What was written before stays.
   bool write(const char* data, std::size_t size);
+  // Closes the file; false when the system reports a failure only now (a
+  // quota, a network file system flushing late). Not open afterwards either way.
+  bool close();
 
  private:
   explicit LocalFile(int descriptor) : descriptor_(descriptor) {}

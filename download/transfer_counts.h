@@ -1,5 +1,5 @@
-// The numbers a download reports to its progress callback, which speaks in
-// signed 32-bit values while the download itself counts in 64 bits.
+// The elapsed time a download reports to its progress callback: a 32-bit
+// millisecond tick, as the original platform's.
 #pragma once
 
 #include <cstdint>
@@ -13,12 +13,6 @@ constexpr int elapsedSince(int startMs, int nowMs) {
   const auto elapsed =
       static_cast<int>(static_cast<std::uint32_t>(nowMs) - static_cast<std::uint32_t>(startMs));
   return elapsed == 0 ? 10 : elapsed;
-}
-
-// The low 32 bits of a byte count, read as signed: past 2 GiB it turns
-// negative, while the count and the file stay exact.
-constexpr int low32(std::int64_t count) {
-  return static_cast<int>(static_cast<std::uint32_t>(static_cast<std::uint64_t>(count)));
 }
 
 }  // namespace pindlewick

@@ -4,6 +4,7 @@
 // thread, so implementations must be thread-safe.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "text/text.h"
@@ -21,12 +22,16 @@ inline constexpr std::string_view kProgressBarName = "进度条1";
 class WindowPort {
  public:
   virtual ~WindowPort() = default;
-  virtual Text readEditBox(EditBox box) = 0;
+  // What the user typed, in UTF-8: the folder is used exactly as typed.
+  virtual std::string readEditBox(EditBox box) = 0;
   virtual void setLabel(Label label, TextView caption) = 0;
   virtual void setProgressBar(int position) = 0;
   // Shows a message box with one OK button; returns once the user has
   // answered it.
   virtual void showMessage(TextView message, TextView caption) = 0;
+  // Whether anybody sees the speed, the bar and the percentage; when nobody
+  // does, a download skips the work of writing them for every block.
+  virtual bool showsProgress() const { return true; }
 };
 
 }  // namespace pindlewick

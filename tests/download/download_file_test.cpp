@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,12 +27,7 @@ using testing::patternBytes;
 using testing::readFile;
 using testing::writeFile;
 
-struct Report {
-  int contentLength;
-  int totalBytes;
-  int elapsedMs;
-  int receivedBytes;
-};
+using Report = ProgressReport;
 
 struct Outcome {
   int result;
@@ -49,12 +45,10 @@ class DownloadTest : public ::testing::Test {
     for (const char* name : kProxyVariables) ::unsetenv(name);
   }
 
-  Outcome download(const std::string& url, const Text& path, std::optional<int> offset = {}) {
+  Outcome download(const std::string& url, const std::string& path, std::optional<int> offset = {}) {
     Outcome outcome{};
     testing::RecordingWindow window;
-    const ProgressCallback record = [&](int length, int total, int elapsed, int received) {
-      outcome.reports.push_back({length, total, elapsed, received});
-    };
+    const ProgressCallback record = [&](const Report& report) { outcome.reports.push_back(report); };
     outcome.result = downloadFile(url, path, record, offset, window, settings);
     outcome.window = window.events;
     return outcome;
@@ -69,9 +63,9 @@ class DownloadTest : public ::testing::Test {
 };
 
 // The blocks as the reports show them, checking that every report adds one.
-std::vector<int> blockSizes(const Outcome& outcome, int startTotal) {
-  std::vector<int> sizes;
-  int previous = startTotal;
+std::vector<std::int64_t> blockSizes(const Outcome& outcome, std::int64_t startTotal) {
+  std::vector<std::int64_t> sizes;
+  std::int64_t previous = startTotal;
   for (const Report& report : outcome.reports) {
     sizes.push_back(report.totalBytes - previous);
     previous = report.totalBytes;
@@ -79,9 +73,9 @@ std::vector<int> blockSizes(const Outcome& outcome, int startTotal) {
   return sizes;
 }
 
-void expectBlocksCover(const Outcome& outcome, int startTotal, int bodySize) {
-  int sum = 0;
-  for (int size : blockSizes(outcome, startTotal)) {
+void expectBlocksCover(const Outcome& outcome, std::int64_t startTotal, std::int64_t bodySize) {
+  std::int64_t sum = 0;
+  for (std::int64_t size : blockSizes(outcome, startTotal)) {
     EXPECT_GT(size, 0);
     EXPECT_LE(size, 10240);
     sum += size;
@@ -100,9 +94,6 @@ TEST(TransferCountsTest, ElapsedWrapsAndNeverReadsZero) {
   const Case cases[] = {
       {1000, 1250, 250}, {5, 5, 10}, {2147483647, -2147483648, 1}, {-1, 4, 5}, {-20, -5, 15}};
   for (const Case& c : cases) EXPECT_EQ(elapsedSince(c.start, c.now), c.elapsed) << c.start;
-  EXPECT_EQ(low32(2147483647), 2147483647);
-  EXPECT_EQ(low32(2147483648LL), -2147483648);
-  EXPECT_EQ(low32(4294967296LL + 7), 7);
 }
 
 TEST_F(DownloadTest, StoresAStaticFileBlockByBlockWithItsLength) {
@@ -119,35 +110,50 @@ TEST_F(DownloadTest, StoresAStaticFileBlockByBlockWithItsLength) {
   for (const Report& report : outcome.reports) EXPECT_EQ(report.contentLength, 100000);
 }
 
-TEST_F(DownloadTest, ResumesOntoTheFileOrCreatesIt) {
+TEST_F(DownloadTest, ResumesByWhatTheServerAnswersToTheRange) {
   struct Case {
     const char* name;
+    const char* path;  // on nginx (206 to a range) or the pattern server (200, 416)
     std::optional<std::string> existing;
     std::optional<int> offset;
     std::string expectedFile;
-    int expectedLength;  // what the server reports for the range asked for
+    std::int64_t firstTotal;      // where the reports start counting
+    std::int64_t expectedLength;  // what the server reports for the answer
   };
   const std::string full = patternBytes(100000);
   const Case cases[] = {
-      {"appends the rest", full.substr(0, 1000), 1000, full, 99000},
-      {"creates a missing file", std::nullopt, 1000, full.substr(1000), 99000},
-      {"offset 0 keeps the file", "older", 0, "older" + full, 100000},
-      {"no offset empties the file", std::string(150000, 'x'), std::nullopt, full, 100000},
+      {"206 appends the rest", "/video.mp4", full.substr(0, 1000), 1000, full, 1000, 99000},
+      {"206 creates a missing file", "/video.mp4", std::nullopt, 1000, full.substr(1000), 1000, 99000},
+      {"206 from 0 keeps the file", "/video.mp4", "older", 0, "older" + full, 0, 100000},
+      {"no offset empties the file", "/video.mp4", std::string(150000, 'x'), std::nullopt, full, 0,
+       100000},
+      // The server ignored the range: its whole body replaces the file.
+      {"200 rewrites from the start", "/bytes?size=100000", std::string(150000, 'x'), 1000, full, 0,
+       100000},
+      // Nothing left to send: the file is already whole.
+      {"416 keeps the file", "/status?code=416", full, 100000, full, 0, 0},
   };
   testing::TempDir root;
   writeFile(root.path() / "video.mp4", full);
   NginxServer nginx(root.path());
+  PatternServer server;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     fs::remove(file);
     if (c.existing) writeFile(file, *c.existing);
+    const std::string path = c.path;
+    const std::string url = path.starts_with("/video") ? nginx.url(path) : server.url(path);
 
-    const Outcome outcome = download(nginx.url("/video.mp4"), c.offset);
+    const Outcome outcome = download(url, c.offset);
 
     EXPECT_EQ(outcome.result, 0);
+    EXPECT_TRUE(outcome.window.empty());
     EXPECT_EQ(readFile(file), c.expectedFile);
-    const int offset = c.offset.value_or(0);
-    expectBlocksCover(outcome, offset, 100000 - offset);
+    if (c.expectedLength == 0) {
+      EXPECT_TRUE(outcome.reports.empty());
+      continue;
+    }
+    expectBlocksCover(outcome, c.firstTotal, c.expectedLength);
     ASSERT_FALSE(outcome.reports.empty());
     EXPECT_EQ(outcome.reports.front().contentLength, c.expectedLength);
   }
@@ -195,13 +201,11 @@ TEST_F(DownloadTest, StoresEveryBodyAsItArrives) {
     std::string body;
     int contentLength;
   };
-  const std::string page = "<html><body><h1>404 Not Found</h1></body></html>";
   const Case cases[] = {
       {"/bytes?size=50000&mode=close", patternBytes(50000), 0},
       {"/bytes?size=50000&mode=chunked", patternBytes(50000), 0},
       // Labelled as compressed, but stored untouched: a decoder would fail on it.
       {"/bytes?size=30000&encoding=gzip", patternBytes(30000), 30000},
-      {"/missing", page, static_cast<int>(page.size())},
       {"/redirect?to=/bytes%3Fsize%3D20000", patternBytes(20000), 20000},
   };
   PatternServer server;
@@ -212,7 +216,7 @@ TEST_F(DownloadTest, StoresEveryBodyAsItArrives) {
     EXPECT_EQ(outcome.result, 0);
     EXPECT_TRUE(outcome.window.empty());
     EXPECT_EQ(readFile(file), c.body);
-    expectBlocksCover(outcome, 0, static_cast<int>(c.body.size()));
+    expectBlocksCover(outcome, 0, static_cast<std::int64_t>(c.body.size()));
     for (const Report& report : outcome.reports) EXPECT_EQ(report.contentLength, c.contentLength);
   }
 }
@@ -232,24 +236,33 @@ TEST_F(DownloadTest, ASmallBodyGivesOneReportAndAnEmptyOneNone) {
   EXPECT_EQ(fs::file_size(file), 0u);
 }
 
-TEST_F(DownloadTest, CountsFromTheOffsetInThirtyTwoBits) {
-  PatternServer server;  // answers the whole body whatever the range
-  const int offset = 2147483647 - 5000;
-  const Outcome outcome = download(server.url("/bytes?size=20000"), offset);
+TEST_F(DownloadTest, CountsPastTwoGibibytesInSixtyFourBits) {
+  testing::TempDir root;
+  // A sparse file of 2 GiB + 30000 bytes whose last 30000 bytes are the pattern.
+  const std::int64_t offset = (std::int64_t{1} << 31) - 5000;
+  const std::string tail = patternBytes(35000);
+  {
+    std::ofstream video(root.path() / "video.mp4", std::ios::binary);
+    video.seekp(offset);
+    video.write(tail.data(), static_cast<std::streamsize>(tail.size()));
+  }
+  NginxServer nginx(root.path());
+  writeFile(file, "");
+  const Outcome outcome = download(nginx.url("/video.mp4"), static_cast<int>(offset));
 
   EXPECT_EQ(outcome.result, 0);
-  EXPECT_EQ(readFile(file), patternBytes(20000));
+  EXPECT_EQ(readFile(file), tail);
+  expectBlocksCover(outcome, offset, 35000);
   ASSERT_FALSE(outcome.reports.empty());
-  const Report& last = outcome.reports.back();
-  EXPECT_EQ(last.totalBytes, static_cast<int>(2147483647LL - 5000 + 20000 - 4294967296LL));
-  EXPECT_EQ(last.receivedBytes, 20000);
+  EXPECT_EQ(outcome.reports.back().totalBytes, offset + 35000);
+  EXPECT_EQ(outcome.reports.back().contentLength, 35000);
 }
 
-TEST_F(DownloadTest, ConvertsTheCodePage936PathAtTheFileSystem) {
+TEST_F(DownloadTest, UsesThePathAsTheFileSystemSpellsIt) {
   PatternServer server;
-  const Text path = (folder.path().string() + "/") + "\xca\xd3\xc6\xb5.mp4";  // 视频.mp4
+  const std::string path = folder.path().string() + "/søren 동영상 🎬.mp4";
   EXPECT_EQ(download(server.url("/bytes?size=100"), path).result, 0);
-  EXPECT_EQ(readFile(folder.path() / "视频.mp4"), patternBytes(100));
+  EXPECT_EQ(readFile(folder.path() / "søren 동영상 🎬.mp4"), patternBytes(100));
 }
 
 TEST_F(DownloadTest, EveryFailureIsShownOnceAndLeavesTheFileAsTheStepsSay) {
@@ -268,6 +281,18 @@ TEST_F(DownloadTest, EveryFailureIsShownOnceAndLeavesTheFileAsTheStepsSay) {
       {"malformed", "http://127.0.0.1:99999/x", {}, "不能打开该URL!", older},
       {"not HTTP", "ftp://127.0.0.1:" + std::to_string(server.port()) + "/x", {},
        "不能打开该URL!", older},
+      // Only a 2xx answer is the file; an error page never becomes the video.
+      {"404 page", server.url("/missing"), {}, "不能打开该URL!", older},
+      {"403", server.url("/status?code=403"), {}, "不能打开该URL!", older},
+      {"500", server.url("/status?code=500"), {}, "不能打开该URL!", older},
+      {"416 without a range", server.url("/status?code=416"), {}, "不能打开该URL!", older},
+      // libcurl follows no Location it cannot use: the answer is a 3xx.
+      {"redirect without Location", server.url("/status?code=302"), {}, "不能打开该URL!", older},
+      {"redirect to a blank Location", server.url("/status?code=301&location="), {},
+       "不能打开该URL!", older},
+      {"redirect to nowhere", server.url("/redirect?to=http%3A%2F%2F%5Bbad"), {}, "不能打开该URL!",
+       older},
+      {"redirect loop", server.url("/redirect?to=/redirect%3Fto%3D%2Fx"), {}, "不能打开该URL!", older},
       {"no answer", server.url("/silent"), {}, "不能打开该URL!", older},
       {"cut short", server.url("/bytes?size=50000&cut=20000"), {}, "读文件出错!",
        patternBytes(20000)},

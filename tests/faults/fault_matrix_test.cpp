@@ -166,15 +166,15 @@ struct Download {
   int result;
   std::vector<std::string> window;
   int reports = 0;
-  int lastTotal = 0;
+  std::int64_t lastTotal = 0;
 };
 
 Download download(const std::string& url, const fs::path& file) {
   testing::RecordingWindow window;
   Download outcome{};
-  const ProgressCallback record = [&](int, int total, int, int) {
+  const ProgressCallback record = [&](const ProgressReport& report) {
     ++outcome.reports;
-    outcome.lastTotal = total;
+    outcome.lastTotal = report.totalBytes;
   };
   const DownloadSettings shortLimits{.connectLimit = 5s, .stallLimit = 1s};
   outcome.result = downloadFile(url, file.string(), record, std::nullopt, window, shortLimits);
@@ -280,7 +280,7 @@ std::vector<std::string> whatTheUserReads(const testing::RecordingWindow& window
 std::vector<std::string> runParts(const std::string& serviceBase, int lastPart, const fs::path& folder) {
   testing::RecordingWindow window;
   window.editBoxes = {"https://www.example.com/video/BV1xx", "1", intToText(lastPart),
-                      utf8ToGbk(folder.string() + "/")};
+                      folder.string() + "/"};
   runBatch(window, serviceEndpoint(serviceBase));
   return whatTheUserReads(window);
 }

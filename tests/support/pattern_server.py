@@ -15,6 +15,8 @@ Every connection carries one request; the path chooses the answer:
          &encoding=E     labelled with Content-Encoding E (the bytes stay as they are)
   /missing               404 with a small HTML page
   /redirect?to=URL       302 to URL
+  /status?code=N         status N with a small page and no Location
+         &location=L     ... with a Location line of L (which may be blank)
   /silent                reads the request, never answers
   /endless               test-pattern bytes without a length and without end,
                          until the client goes away
@@ -83,7 +85,7 @@ def answer(request_head):
     """The response, and what follows it: "close", "stall" or "endless"."""
     target = request_head.split(b" ", 2)[1].decode("latin-1")
     parts = urllib.parse.urlsplit(target)
-    query = dict(urllib.parse.parse_qsl(parts.query))
+    query = dict(urllib.parse.parse_qsl(parts.query, keep_blank_values=True))
     path = os.path.splitext(parts.path)[0]
     if path == "/echo":
         fields = [("Content-Length", str(len(request_head))), ("Connection", "close")]
@@ -93,6 +95,13 @@ def answer(request_head):
     if path == "/redirect":
         fields = [("Location", query["to"]), ("Content-Length", "5"), ("Connection", "close")]
         return head("302 Found", fields) + b"moved", "close"
+    if path == "/status":
+        page = b"<html><body>status page</body></html>"
+        fields = [("Content-Type", "text/html"), ("Content-Length", str(len(page))),
+                  ("Connection", "close")]
+        if "location" in query:
+            fields.append(("Location", query["location"]))
+        return head(query["code"] + " Status", fields) + page, "close"
     if path == "/silent":
         return b"", "stall"
     if path == "/endless":
