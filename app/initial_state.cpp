@@ -11,12 +11,12 @@
 namespace pindlewick {
 namespace {
 
-Text initialFolder() {
+std::string initialFolder() {
 #ifdef _WIN32
-  return utf8ToGbk("E:\\PR教程\\");
+  return "E:\\PR教程\\";
 #else
   const char* home = std::getenv("HOME");
-  return utf8ToGbk(std::string(home != nullptr ? home : "") + "/PR教程/");
+  return std::string(home != nullptr ? home : "") + "/PR教程/";
 #endif
 }
 

@@ -14,7 +14,14 @@ namespace pindlewick {
 // The parse service's endpoint under a base address (scheme, host, port).
 Text serviceEndpoint(TextView serviceBase);
 
-enum class PartOutcome { downloaded, noAnswer, markersMissing, unsafeFileName, downloadFailed };
+enum class PartOutcome {
+  downloaded,
+  noAnswer,
+  markersMissing,
+  unsafeFileName,
+  downloadFailed,
+  failedWithException,
+};
 
 struct BatchSummary {
   int partsTried = 0;
@@ -26,7 +33,8 @@ PartOutcome processPart(WindowPort& window, TextView endpoint, TextView pageUrl,
 BatchSummary runBatch(WindowPort& window, TextView endpoint);
 
 // The click on the start button: runs one batch on a new thread that nothing
-// waits for. The window port is shared so that it outlives the thread.
-void startBatch(std::shared_ptr<WindowPort> window, Text endpoint);
+// waits for. The window port is shared so that it outlives the thread. False
+// when no thread could be started (the window says so; nothing has run).
+bool startBatch(std::shared_ptr<WindowPort> window, Text endpoint);
 
 }  // namespace pindlewick

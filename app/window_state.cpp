@@ -4,7 +4,7 @@ namespace pindlewick {
 
 WindowState::WindowState(const Snapshot& initial) : state_(initial) {}
 
-Text WindowState::readEditBox(EditBox box) {
+std::string WindowState::readEditBox(EditBox box) {
   const std::lock_guard lock(mutex_);
   return state_.editBoxes[static_cast<std::size_t>(box)];
 }
@@ -30,9 +30,9 @@ void WindowState::showMessage(TextView message, TextView caption) {
   answeredIds_.erase(id);
 }
 
-void WindowState::setEditBox(EditBox box, TextView text) {
+void WindowState::setEditBox(EditBox box, std::string_view utf8) {
   const std::lock_guard lock(mutex_);
-  state_.editBoxes[static_cast<std::size_t>(box)] = text;
+  state_.editBoxes[static_cast<std::size_t>(box)] = utf8;
 }
 
 WindowState::Snapshot WindowState::snapshot() const {

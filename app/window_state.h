@@ -18,7 +18,7 @@ namespace pindlewick {
 class WindowState final : public WindowPort {
  public:
   struct Snapshot {
-    std::array<Text, 4> editBoxes;  // by EditBox
+    std::array<std::string, 4> editBoxes;  // by EditBox, UTF-8
     std::array<Text, 3> labels;     // by Label
     int progressBar = 0;
     std::uint64_t version = 0;  // grows with every write by a worker
@@ -33,13 +33,13 @@ class WindowState final : public WindowPort {
   explicit WindowState(const Snapshot& initial);
 
   // WindowPort, for the workers.
-  Text readEditBox(EditBox box) override;
+  std::string readEditBox(EditBox box) override;
   void setLabel(Label label, TextView caption) override;
   void setProgressBar(int position) override;
   void showMessage(TextView message, TextView caption) override;
 
   // For the window's thread.
-  void setEditBox(EditBox box, TextView text);  // what the user typed
+  void setEditBox(EditBox box, std::string_view utf8);  // what the user typed
   Snapshot snapshot() const;
   std::optional<Message> nextMessage();  // a message not yet shown, oldest first
   void answerMessage(std::uint64_t id);  // the user closed that message

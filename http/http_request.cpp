@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include <chrono>
+#include <cstdint>
 #include <new>
 #include <string>
 
@@ -127,6 +128,8 @@ struct Response {
   Text headers;  // the raw block of the latest status line
   bool headersComplete = false;
   Bytes body;
+  std::size_t bodyLimit = SIZE_MAX;
+  bool overLimit = false;
   std::chrono::milliseconds idleLimit{0};
   Clock::time_point lastMove;
   curl_off_t bytesMoved = 0;
@@ -135,6 +138,7 @@ struct Response {
     headers.clear();
     headersComplete = false;
     body.clear();
+    overLimit = false;
     lastMove = Clock::now();
     bytesMoved = 0;
   }
@@ -169,19 +173,27 @@ std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* 
   return length;
 }
 
-void reserveForBody(Response& response) {
+// Reserves room for an announced body; false when the announcement is
+// already past the limit.
+bool reserveForBody(Response& response) {
   curl_off_t announced = -1;
   curl_easy_getinfo(response.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+  if (announced > 0 && static_cast<std::uint64_t>(announced) > response.bodyLimit) return false;
   if (announced > 0 && announced <= kLargestReservation) {
     response.body.reserve(static_cast<std::size_t>(announced));
   }
+  return true;
 }
 
 std::size_t onBodyData(char* data, std::size_t size, std::size_t count, void* context) noexcept {
   auto& response = *static_cast<Response*>(context);
   const std::size_t length = size * count;
+  const bool fits = length <= response.bodyLimit - response.body.size();
+  if (!fits || (response.body.capacity() == 0 && !reserveForBody(response))) {
+    response.overLimit = true;
+    return 0;
+  }
   try {
-    if (response.body.capacity() == 0) reserveForBody(response);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(data);  // same type: one block copy
     response.body.insert(response.body.end(), bytes, bytes + length);
   } catch (const std::bad_alloc&) {
@@ -471,7 +483,9 @@ Text httpRequest(HttpRequestArgs& args) {
     return failWith(args, Failure::kHeaders);
   }
 
+  response.bodyLimit = args.bodyLimit.value_or(SIZE_MAX);
   const Outcome outcome = exchange(handle, args, response, first);
+  if (response.overLimit) return failWith(args, Failure::kRead);
   if (outcome.failure && *outcome.failure != Failure::kRead) return failWith(args, *outcome.failure);
   passed(true);  // sent, answered and read
   return readResponse(args, response, matcher);

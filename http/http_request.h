@@ -38,6 +38,10 @@ struct HttpRequestArgs {
   Text statusText;         // out: "200 OK", or the failure message
   Bytes responseBytes;     // out: the body exactly as received
   std::optional<bool> autoMergeCookies;  // not given: true
+  // The longest body kept. A longer one ends the transfer as soon as it is
+  // announced or arrives, and fails with 713 keeping nothing, so an endless
+  // answer cannot exhaust memory. Not given: no limit.
+  std::optional<std::size_t> bodyLimit;
 };
 
 // Performs the request and returns the body as text: the bytes before the

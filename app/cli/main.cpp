@@ -38,7 +38,7 @@ constexpr std::string_view kUsage =
 struct Options {
   Text serviceBase = defaultServiceBase();
   bool trace = false;
-  std::array<Text, 4> editBoxes;  // by EditBox, code page 936
+  std::array<std::string, 4> editBoxes;  // by EditBox, UTF-8 as given
 };
 
 class TerminalWindow final : public WindowPort {
@@ -46,7 +46,7 @@ class TerminalWindow final : public WindowPort {
   TerminalWindow(const Options& options)
       : options_(options), liveRow_(!options.trace && ::isatty(STDERR_FILENO)) {}
 
-  Text readEditBox(EditBox box) override {
+  std::string readEditBox(EditBox box) override {
     return options_.editBoxes[static_cast<std::size_t>(box)];
   }
 
@@ -59,7 +59,7 @@ class TerminalWindow final : public WindowPort {
       std::fflush(stdout);
       return;
     }
-    row_[static_cast<std::size_t>(label)] = gbkToUtf8(caption);
+    row_[static_cast<std::size_t>(label)] = caption;
     // The percentage is the last of a block's three writes, so the row is
     // whole then; without a content length only the speed comes, less often.
     drawRow(label == Label::percent ? kRowRefresh : kRowRefreshSpeedOnly);
@@ -77,6 +77,9 @@ class TerminalWindow final : public WindowPort {
     std::fprintf(stderr, "%s%s\n", gbkToUtf8(caption).c_str(), gbkToUtf8(message).c_str());
   }
 
+  // Without a trace or a terminal nobody sees the row, so it is not even made.
+  bool showsProgress() const override { return options_.trace || liveRow_; }
+
  private:
   static void traceLine(std::string_view name, const std::string& text) {
     std::printf("%.*s\t%s\n", static_cast<int>(name.size()), name.data(), text.c_str());
@@ -93,10 +96,11 @@ class TerminalWindow final : public WindowPort {
     lastDrawn_ = now;
     constexpr int kWidth = 30;
     const int filled = std::clamp(barPosition_, 0, 100) * kWidth / 100;
-    std::fprintf(stderr, "\r\033[K%s [%s%s] %s", row_[static_cast<std::size_t>(Label::speed)].c_str(),
+    std::fprintf(stderr, "\r\033[K%s [%s%s] %s",
+                 gbkToUtf8(row_[static_cast<std::size_t>(Label::speed)]).c_str(),
                  std::string(static_cast<std::size_t>(filled), '#').c_str(),
                  std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(),
-                 row_[static_cast<std::size_t>(Label::percent)].c_str());
+                 gbkToUtf8(row_[static_cast<std::size_t>(Label::percent)]).c_str());
     rowShown_ = true;
   }
 
@@ -112,7 +116,7 @@ class TerminalWindow final : public WindowPort {
   const Options& options_;
   const bool liveRow_;
   std::mutex mutex_;
-  std::array<std::string, 3> row_;  // by Label, UTF-8
+  std::array<Text, 3> row_;  // by Label, code page 936 until drawn
   int barPosition_ = 0;
   bool rowShown_ = false;
   std::chrono::steady_clock::time_point lastDrawn_{};
@@ -134,7 +138,7 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& argum
     }
   }
   if (positional.size() != options.editBoxes.size()) return std::nullopt;
-  for (std::size_t i = 0; i < positional.size(); ++i) options.editBoxes[i] = utf8ToGbk(positional[i]);
+  for (std::size_t i = 0; i < positional.size(); ++i) options.editBoxes[i] = positional[i];
   return options;
 }
 

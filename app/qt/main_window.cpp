@@ -10,14 +10,14 @@
 #include <QTimer>
 
 #include "app/pipeline.h"
+#include "download/download.h"
 #include "text/codepage.h"
 
 namespace pindlewick {
 namespace {
 
-// Texts cross between code page 936 and Qt here and nowhere else.
+// Code page 936 texts cross into Qt here and nowhere else.
 QString toQt(TextView gbk) { return QString::fromStdString(gbkToUtf8(gbk)); }
-Text fromQt(const QString& text) { return utf8ToGbk(text.toStdString()); }
 
 // Workers may write a progress row per 10 KB block; the window repaints it at
 // most this often and always ends on the last value written.
@@ -43,7 +43,9 @@ MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
   auto* start = new QPushButton(toQt(utf8ToGbk("开始下载")), this);
   start->setObjectName("按钮1");
   start->setGeometry(0, 104, 376, 32);
-  connect(start, &QPushButton::clicked, this, [this] { startBatch(state_, serviceEndpoint_); });
+  connect(start, &QPushButton::clicked, this, [this] {
+    if (!startBatch(state_, serviceEndpoint_)) showNonModalMessage(utf8ToGbk("不能启动下载任务!"), kMessageCaption);
+  });
 
   labels_[static_cast<std::size_t>(Label::status)] =
       addLabel("标签5", 8, 144, 360, initial.labels[static_cast<std::size_t>(Label::status)]);
@@ -64,12 +66,12 @@ MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
 }
 
 QLineEdit* MainWindow::addEditBox(EditBox box, int left, int top, int width) {
-  auto* edit = new QLineEdit(toQt(state_->readEditBox(box)), this);
+  auto* edit = new QLineEdit(QString::fromStdString(state_->readEditBox(box)), this);
   edit->setObjectName(QString::fromUtf8(controlName(box).data(),
                                         static_cast<qsizetype>(controlName(box).size())));
   edit->setGeometry(left, top, width, 20);
   connect(edit, &QLineEdit::textChanged, this,
-          [this, box](const QString& text) { state_->setEditBox(box, fromQt(text)); });
+          [this, box](const QString& text) { state_->setEditBox(box, text.toStdString()); });
   return edit;
 }
 
@@ -96,15 +98,19 @@ void MainWindow::refresh() {
 
 // Each message gets a box of its own that does not block the window: the
 // user can still close the program while a worker waits for OK.
+QMessageBox* MainWindow::showNonModalMessage(TextView text, TextView caption) {
+  auto* box = new QMessageBox(QMessageBox::NoIcon, toQt(caption), toQt(text), QMessageBox::Ok, this);
+  box->setWindowModality(Qt::NonModal);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->show();
+  return box;
+}
+
 void MainWindow::showWaitingMessages() {
   while (const std::optional<WindowState::Message> message = state_->nextMessage()) {
-    auto* box = new QMessageBox(QMessageBox::NoIcon, toQt(message->caption), toQt(message->text),
-                                QMessageBox::Ok, this);
-    box->setWindowModality(Qt::NonModal);
-    box->setAttribute(Qt::WA_DeleteOnClose);
+    QMessageBox* box = showNonModalMessage(message->text, message->caption);
     connect(box, &QMessageBox::finished, this,
             [state = state_, id = message->id] { state->answerMessage(id); });
-    box->show();
   }
 }
 

@@ -11,6 +11,7 @@
 
 class QLabel;
 class QLineEdit;
+class QMessageBox;
 class QProgressBar;
 class QTimer;
 
@@ -27,6 +28,7 @@ class MainWindow : public QWidget {
  private:
   QLineEdit* addEditBox(EditBox box, int left, int top, int width);
   QLabel* addLabel(const char* name, int left, int top, int width, const Text& caption);
+  QMessageBox* showNonModalMessage(TextView text, TextView caption);
   void showWaitingMessages();
   void closeEvent(QCloseEvent* event) override;
 

@@ -20,6 +20,8 @@ Options, each taking a part number:
   --utf8 N          send part N's page in UTF-8, declared in a meta tag
   --invalid N       as --utf8, with invalid UTF-8 sequences in the page and
                     its title (the markers themselves intact)
+  --huge N          answer part N with a whole page followed by 20 MiB of
+                    padding, without a length, until the connection closes
 With --tls CERT KEY it speaks HTTPS, and its own media links do too.
 """
 
@@ -33,6 +35,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import loopback_server  # noqa: E402
 
 MEDIA_SIZE = 50000
+HUGE_PADDING_MIB = 20
 # Lone surrogates become these raw bytes when encoded with "surrogateescape":
 # a stray continuation byte, an overlong "/", a byte UTF-8 never uses, and a
 # sequence cut short.
@@ -78,6 +81,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.answer(404, b"<html>not here</html>")
 
+    def send_huge(self, page):
+        self.send_response(200)
+        self.send_header("Content-Type", "text/html")
+        self.send_header("Connection", "close")
+        self.end_headers()
+        self.close_connection = True
+        padding = b" " * (1 << 20)
+        try:
+            self.wfile.write(page)
+            for _ in range(HUGE_PADDING_MIB):
+                self.wfile.write(padding)
+        except OSError:
+            pass  # the client stopped reading
+
     def own_link(self, part):
         scheme = "https" if self.server.tls else "http"
         return "%s://127.0.0.1:%d/media/part%s.mp4?sig=a.b" % (
@@ -93,6 +110,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.answer(200, b"")
         elif part in options.fail:
             self.answer(500, b"")
+        elif part in options.huge:
+            self.send_huge(page_for(part, self.own_link(part), "第%s集 教程" % part, "gbk", False))
         elif part in options.no_markers:
             self.answer(200, "<html>维护中</html>".encode("gbk"))
         else:
@@ -106,7 +125,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--empty", "--fail", "--cut", "--no-markers", "--utf8", "--invalid"):
+    for option in ("--empty", "--fail", "--cut", "--no-markers", "--utf8", "--invalid", "--huge"):
         parser.add_argument(option, action="append", default=[])
     for option in ("--title", "--link"):
         parser.add_argument(option, action="append", nargs=2, default=[])

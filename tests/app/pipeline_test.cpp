@@ -2,8 +2,10 @@
 // service on 127.0.0.1: through the command line (its output contract), and
 // in-process with a window whose boxes change while the batch runs.
 #include <gtest/gtest.h>
+#include <pthread.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -13,6 +15,7 @@
 #include "app/pipeline.h"
 #include "app/window_state.h"
 #include "tests/app/parse_service.h"
+#include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
 #include "text/codepage.h"
 
@@ -40,8 +43,9 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
-CliRun runCli(const TempDir& scratch, const std::vector<std::string>& arguments) {
-  std::string command = PINDLEWICK_CLI;
+CliRun runCli(const TempDir& scratch, const std::vector<std::string>& arguments,
+              const std::string& environment = "") {
+  std::string command = environment + " " + PINDLEWICK_CLI;
   for (const std::string& argument : arguments) command += " '" + argument + "'";
   const fs::path out = scratch.path() / "stdout", err = scratch.path() / "stderr";
   const int status = std::system((command + " >" + out.string() + " 2>" + err.string()).c_str());
@@ -54,7 +58,8 @@ TEST(CommandLine, DownloadsTheRangeAndReportsEachPart) {
   // and a Thai letter that code page 936 cannot hold.
   ParseService service({"--empty", "2", "--utf8", "3", "--utf8", "4", "--title", "4", "誠 ก 4"});
   TempDir scratch;
-  const fs::path folder = scratch.path() / "保存";
+  // The folder is used as typed, even with characters code page 936 cannot hold.
+  const fs::path folder = scratch.path() / "保存 søren 동영상 🎬";
   fs::create_directory(folder);
   const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "4", folder.string() + "/"});
 
@@ -99,14 +104,42 @@ TEST(CommandLine, BadAnswersAndUnsafeTitlesFailThePart) {
   EXPECT_FALSE(fs::exists(scratch.path() / "escaped.mp4"));
 }
 
-TEST(CommandLine, AMissingMediaFileIsStoredAsAnsweredAndCounted) {
-  // The status of the media answer is never examined: a 404 page is the file.
+TEST(CommandLine, AMissingMediaFileFailsThePartAndCreatesNoFile) {
+  // A 404 page is never stored as the video nor counted as downloaded.
   ParseService mediaHost;
   ParseService service({"--link", "1", mediaHost.base() + "/gone/part1.mp4"});
   TempDir scratch;
-  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "1", scratch.path().string() + "/"});
-  EXPECT_EQ(run.exitStatus, 0);
-  EXPECT_EQ(testing::readFile(scratch.path() / "第1集 教程.mp4"), "<html>not here</html>");
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "2", scratch.path().string() + "/"});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "信息：不能打开该URL!\n");
+  EXPECT_FALSE(fs::exists(scratch.path() / "第1集 教程.mp4"));
+  EXPECT_EQ(fs::file_size(scratch.path() / "第2集 教程.mp4"), kMediaSize);
+}
+
+TEST(CommandLine, AFileThatFailsToCloseFailsItsPart) {
+  ParseService service;
+  TempDir scratch;
+  // The sanitizers' runtimes want to come first; the preloaded close() is ours.
+  const std::string preload = "LD_PRELOAD=" + std::string(PINDLEWICK_CLOSE_FAILS) +
+                              " ASAN_OPTIONS=verify_asan_link_order=0";
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "2",
+                                      scratch.path().string() + "/"}, preload);
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "信息：写文件出错!\n信息：写文件出错!\n");
+  EXPECT_EQ(run.out.back(), "任务完成。");
+}
+
+TEST(CommandLine, AnAnswerPastTheLimitFailsItsPartAndTheBatchGoesOn) {
+  ParseService service({"--huge", "2"});
+  TempDir scratch;
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "3", scratch.path().string() + "/"});
+  EXPECT_EQ(run.exitStatus, 1);
+  const std::vector<std::string> expected = {
+      "开始解析1P。", "解析1P完成，正在下载。", "开始解析2P。", "2P解析失败。",
+      "开始解析3P。", "解析3P完成，正在下载。", "任务完成。"};
+  EXPECT_EQ(run.out, expected);
+  EXPECT_FALSE(fs::exists(scratch.path() / "第2集 教程.mp4"));
+  EXPECT_EQ(fs::file_size(scratch.path() / "第3集 教程.mp4"), kMediaSize);
 }
 
 TEST(CommandLine, UsageAndEmptyRanges) {
@@ -131,7 +164,7 @@ class ChangingWindow : public WindowPort {
         folder_(std::move(folder)) {}
   std::vector<std::string> statuses;
 
-  Text readEditBox(EditBox box) override {
+  std::string readEditBox(EditBox box) override {
     switch (box) {
       case EditBox::pageUrl: return pageUrl_;
       case EditBox::firstPart: return "1";
@@ -168,7 +201,7 @@ TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
   for (const Case& c : cases) {
     ParseService service;
     TempDir scratch;
-    ChangingWindow window(c.lastPart, c.lastPartLater, utf8ToGbk(scratch.path().string() + "/"));
+    ChangingWindow window(c.lastPart, c.lastPartLater, scratch.path().string() + "/");
     const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
     EXPECT_EQ(summary.partsTried, c.parts) << c.lastPart << " then " << c.lastPartLater;
     EXPECT_EQ(summary.partsFailed, 0);
@@ -188,7 +221,7 @@ TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
   ParseService service;
   TempDir scratch;
   auto window = std::make_shared<WindowState>(WindowState::Snapshot{
-      {Text(kPage), "1", "3", utf8ToGbk(scratch.path().string() + "/")}, {}, 0, 0});
+      {Text(kPage), "1", "3", scratch.path().string() + "/"}, {}, 0, 0});
   const Text endpoint = serviceEndpoint(service.base());
   BatchSummary first, second;
   std::thread one([&] { first = runBatch(*window, endpoint); });
@@ -203,6 +236,52 @@ TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
     const fs::path file = scratch.path() / ("第" + std::to_string(part) + "集 教程.mp4");
     EXPECT_EQ(testing::readFile(file), testing::patternBytes(kMediaSize)) << file;
   }
+}
+
+// A window whose folder box cannot be read for the first part (as when
+// memory runs out mid-part): the part fails with a message, the rest go on.
+class ThrowingWindow : public testing::RecordingWindow {
+ public:
+  std::string readEditBox(EditBox box) override {
+    if (box == EditBox::folder && !thrown_) {
+      thrown_ = true;
+      throw std::bad_alloc();
+    }
+    return RecordingWindow::readEditBox(box);
+  }
+
+ private:
+  bool thrown_ = false;
+};
+
+TEST(RunBatch, APartWhoseWorkThrowsFailsAndTheBatchGoesOn) {
+  ParseService service;
+  TempDir scratch;
+  ThrowingWindow window;
+  window.editBoxes = {kPage, "1", "2", scratch.path().string() + "/"};
+  const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
+  EXPECT_EQ(summary.partsTried, 2);
+  EXPECT_EQ(summary.partsFailed, 1);
+  EXPECT_NE(std::find(window.events.begin(), window.events.end(), "信息： 内存不足!"),
+            window.events.end());
+  EXPECT_FALSE(fs::exists(scratch.path() / "第1集 教程.mp4"));
+  EXPECT_EQ(fs::file_size(scratch.path() / "第2集 教程.mp4"), kMediaSize);
+}
+
+TEST(StartBatch, SaysSoWhenNoThreadCanStart) {
+  // No new thread can reserve a stack this large.
+  pthread_attr_t saved, huge;
+  ASSERT_EQ(::pthread_getattr_default_np(&saved), 0);
+  ASSERT_EQ(::pthread_attr_init(&huge), 0);
+  ASSERT_EQ(::pthread_attr_setstacksize(&huge, std::size_t{1} << 46), 0);
+  ASSERT_EQ(::pthread_setattr_default_np(&huge), 0);
+  auto window = std::make_shared<testing::RecordingWindow>();
+  const bool started = startBatch(window, "http://127.0.0.1:9/api/bilibili/");
+  ::pthread_setattr_default_np(&saved);
+  ::pthread_attr_destroy(&huge);
+  ::pthread_attr_destroy(&saved);
+  EXPECT_FALSE(started);
+  EXPECT_TRUE(window->events.empty());
 }
 
 }  // namespace

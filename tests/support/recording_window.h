@@ -15,9 +15,9 @@ namespace pindlewick::testing {
 class RecordingWindow : public WindowPort {
  public:
   std::vector<std::string> events;
-  std::array<Text, 4> editBoxes;  // in EditBox order, code page 936
+  std::array<std::string, 4> editBoxes;  // in EditBox order, UTF-8
 
-  Text readEditBox(EditBox box) override { return editBoxes.at(static_cast<std::size_t>(box)); }
+  std::string readEditBox(EditBox box) override { return editBoxes.at(static_cast<std::size_t>(box)); }
   void setLabel(Label label, TextView caption) override {
     events.push_back(std::string(controlName(label)) + " " + gbkToUtf8(caption));
   }
