@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "text/codepage.h"
+#include "text/phrases.h"
 
 #ifndef PINDLEWICK_SERVICE_BASE
 #define PINDLEWICK_SERVICE_BASE "https://parse-service.invalid"
@@ -25,7 +25,7 @@ std::string initialFolder() {
 WindowState::Snapshot initialWindowState() {
   WindowState::Snapshot initial;
   initial.editBoxes = {"https://www.bilibili.com/video/BV1yA41147QJ", "1", "116", initialFolder()};
-  initial.labels = {utf8ToGbk("下载未开始"), utf8ToGbk("下载速度"), ""};
+  initial.labels = {Text(phrase(Phrase::notStarted)), Text(phrase(Phrase::speedHeading)), ""};
   return initial;
 }
 

@@ -1,17 +1,16 @@
 #include "app/media_info.h"
 
+#include "text/phrases.h"
+
 namespace pindlewick {
 namespace {
 
-// Markers of the answer page, in code page 936.
-constexpr TextView kFormatMp4 = "\xB8\xF1\xCA\xBD MP4";  // 格式 MP4
+// Markers of the answer page.
 constexpr TextView kOptionEnd = "</option>";
 constexpr TextView kValue = "value=\"";
 constexpr TextView kQuoteClose = "\">";
 constexpr TextView kQuery = "?";
 constexpr TextView kDot = ".";
-constexpr TextView kTitle = "\xB1\xEA\xCC\xE2";        // 标题
-constexpr TextView kDescription = "\xC3\xE8\xCA\xF6";  // 描述
 constexpr TextView kQuote = "\"";
 
 // Piece `position` of the text split at the marker, if there are that many.
@@ -43,15 +42,15 @@ bool twoByteCharacterAt(TextView text, std::size_t offset) {
 
 std::optional<MediaInfo> extractMediaInfo(TextView page) {
   const std::optional<Text> whole = Text(page);
-  const auto formatPart = piece(whole, kFormatMp4, 2);
+  const auto formatPart = piece(whole, phrase(Phrase::formatMp4), 2);
   const auto optionPart = piece(formatPart, kOptionEnd, 2);
   const auto valuePart = piece(optionPart, kValue, 2);
   const auto mediaLink = piece(valuePart, kQuoteClose, 1);
   const auto linkWithoutQuery = piece(mediaLink, kQuery, 1);
   const auto extension = lastPiece(linkWithoutQuery, kDot);
 
-  const auto titlePart = piece(whole, kTitle, 2);
-  const auto titleField = piece(titlePart, kDescription, 1);
+  const auto titlePart = piece(whole, phrase(Phrase::titleMarker), 2);
+  const auto titleField = piece(titlePart, phrase(Phrase::descriptionMarker), 1);
   const auto titleValue = piece(titleField, kValue, 2);
   const auto title = piece(titleValue, kQuote, 1);
 

@@ -11,7 +11,7 @@
 #include <optional>
 #include <set>
 
-#include "download/window_port.h"
+#include "app/window_port.h"
 
 namespace pindlewick {
 

@@ -1,9 +1,10 @@
-// Downloads one URL into one file the way the pipeline does, with the progress
+// Downloads one URL into one file the way the window does, with the progress
 // row going to a window that draws nothing. run_all.sh times it against curl
 // and wget.
 #include <cstdio>
 #include <optional>
 
+#include "app/progress_display.h"
 #include "download/download.h"
 #include "text/codepage.h"
 
@@ -14,9 +15,20 @@ class SilentWindow : public pindlewick::WindowPort {
   std::string readEditBox(pindlewick::EditBox) override { return {}; }
   void setLabel(pindlewick::Label, pindlewick::TextView) override {}
   void setProgressBar(int) override {}
-  void showMessage(pindlewick::TextView message, pindlewick::TextView) override {
+  void showMessage(pindlewick::TextView, pindlewick::TextView) override {}
+};
+
+class ProgressToWindow : public pindlewick::DownloadListener {
+ public:
+  void onProgress(const pindlewick::ProgressReport& report) override {
+    pindlewick::showProgress(window_, report);
+  }
+  void onFailure(pindlewick::TextView message) override {
     std::fprintf(stderr, "%s\n", pindlewick::gbkToUtf8(message).c_str());
   }
+
+ private:
+  SilentWindow window_;
 };
 
 }  // namespace
@@ -26,9 +38,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: %s URL FILE\n", argv[0]);
     return 2;
   }
-  SilentWindow window;
-  const pindlewick::ProgressCallback progress = [&window](const pindlewick::ProgressReport& report) {
-    pindlewick::showProgress(window, report);
-  };
-  return pindlewick::downloadFile(argv[1], argv[2], progress, std::nullopt, window) == 0 ? 0 : 1;
+  ProgressToWindow listener;
+  return pindlewick::downloadFile(argv[1], argv[2], listener, std::nullopt).succeeded() ? 0 : 1;
 }

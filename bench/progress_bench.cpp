@@ -2,7 +2,7 @@
 // one progress report formatted into the window's texts.
 #include <benchmark/benchmark.h>
 
-#include "download/download.h"
+#include "app/progress_display.h"
 
 namespace pindlewick {
 namespace {

@@ -117,7 +117,7 @@ download_once() {
     downloadFile) command=("$BENCH/download_fetch" "$url" "$output") ;;
     cli)
       local part=$((mib == SMALL_MIB ? 1 : 2))
-      output="$work/第${part}集 教程.mp4"
+      output="$work/第${part}集 教程.bin"  # the extension comes from the link
       command=(build/default/app/cli/pindlewick-cli --service "$service_url" https://www.example.com/video/BV1
         "$part" "$part" "$work/")
       ;;

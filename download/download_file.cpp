@@ -1,7 +1,7 @@
 #include <curl/curl.h>
-#include <strings.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdint>
 #include <exception>
@@ -12,16 +12,12 @@
 #include "download/local_file.h"
 #include "download/transfer_counts.h"
 #include "http/curl_easy.h"
+#include "http/curl_transfer.h"
 #include "text/events.h"
+#include "text/phrases.h"
 
 namespace pindlewick {
 namespace {
-
-// Messages in code page 936, as the window expects them.
-constexpr TextView kNoSession = "Internet\xc1\xac\xbd\xd3\xb4\xed\xce\xf3!";        // Internet连接错误!
-constexpr TextView kCannotOpenUrl = "\xb2\xbb\xc4\xdc\xb4\xf2\xbf\xaa\xb8\xc3URL!";  // 不能打开该URL!
-constexpr TextView kReadFailed = "\xb6\xc1\xce\xc4\xbc\xfe\xb3\xf6\xb4\xed!";   // 读文件出错!
-constexpr TextView kWriteFailed = "\xd0\xb4\xce\xc4\xbc\xfe\xb3\xf6\xb4\xed!";  // 写文件出错!
 
 // The largest block written and reported at once.
 constexpr std::size_t kBlockSize = 10240;
@@ -31,7 +27,7 @@ constexpr long kReceiveBufferSize = 102400;
 // Redirects followed before giving up, so a redirect loop cannot run forever.
 constexpr long kMaxRedirects = 30;
 
-constexpr const char* kFixedHeaders[] = {
+constexpr std::string_view kFixedHeaders[] = {
     "Accept: */*",
     "Accept-Language: zh-cn",
     "Accept-Encoding: gzip, deflate",
@@ -44,25 +40,24 @@ enum class Failure { none, session, openUrl, openFile, read, write };
 
 // Everything one call learns while the transfer runs.
 struct Transfer {
-  Transfer(CURL* easy, std::string localPath, std::optional<int> resumeOffset,
-           const ProgressCallback& progress, std::chrono::milliseconds stallLimit)
+  Transfer(CURL* easy, std::filesystem::path localPath, std::optional<std::int64_t> resumeOffset,
+           DownloadListener& listener, std::chrono::milliseconds stallLimit)
       : easy(easy),
         localPath(std::move(localPath)),
         resumeOffset(resumeOffset),
-        progress(progress),
-        stallLimit(stallLimit) {}
+        listener(listener),
+        reportsProgress(listener.followsProgress()),
+        stallWatch(stallLimit) {}
 
   CURL* easy;
-  std::string localPath;  // in the file system's encoding
-  std::optional<int> resumeOffset;
-  const ProgressCallback& progress;
-
-  std::chrono::milliseconds stallLimit;
-  curl_off_t lastReceived = 0;
-  std::chrono::steady_clock::time_point lastMovement = std::chrono::steady_clock::now();
-
+  std::filesystem::path localPath;
+  std::optional<std::int64_t> resumeOffset;
+  DownloadListener& listener;
+  bool reportsProgress;
+  curl::StallWatch stallWatch;
+  curl::HeadReader head;
   // A request went out over TLS, so no later hop may fall back to plain HTTP.
-  bool httpsSeen = false;
+  bool tlsSeen = false;
 
   LocalFile file;
   ProgressReport report;
@@ -75,12 +70,6 @@ struct Transfer {
   // thrown again once the transfer has ended.
   std::exception_ptr thrown;
 };
-
-long responseStatus(CURL* easy) {
-  long status = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-  return status;
-}
 
 // The length libcurl read from the head, or 0 when the server sent none.
 std::int64_t announcedLength(CURL* easy) {
@@ -112,8 +101,8 @@ bool openLocalFile(Transfer& transfer, long status) {
 // arrives (onBody) or the transfer ends on it (finish). Returns false to end
 // the transfer.
 bool onHeadEnd(Transfer& transfer) {
-  const long status = responseStatus(transfer.easy);
-  if (status < 200 || (status >= 300 && status < 400)) return true;
+  const long status = curl::responseStatus(transfer.easy);
+  if (status >= 300 && status < 400) return true;
   if (status == 416 && transfer.resumeOffset) {
     transfer.alreadyComplete = true;
     return false;
@@ -139,9 +128,10 @@ std::size_t guarded(Transfer& transfer, Work work) noexcept {
 std::size_t onHeadLine(char* data, std::size_t size, std::size_t count, void* user) noexcept {
   auto& transfer = *static_cast<Transfer*>(user);
   const std::string_view line(data, size * count);
-  // Trailers after a chunked body come through here too; they change nothing.
-  if (transfer.file.isOpen() || (line != "\r\n" && line != "\n")) return line.size();
-  return guarded(transfer, [&] { return onHeadEnd(transfer) ? line.size() : 0; });
+  return guarded(transfer, [&] {
+    if (!transfer.head.feed(transfer.easy, line)) return line.size();
+    return onHeadEnd(transfer) ? line.size() : 0;
+  });
 }
 
 void reportBlocks(Transfer& transfer, std::size_t length) {
@@ -149,10 +139,10 @@ void reportBlocks(Transfer& transfer, std::size_t length) {
     const std::size_t block = std::min(kBlockSize, length - done);
     done += block;
     transfer.report.totalBytes += static_cast<std::int64_t>(block);
-    if (!transfer.progress) continue;
+    if (!transfer.reportsProgress) continue;
     transfer.report.receivedBytes = transfer.report.totalBytes - transfer.firstByteInFile;
     transfer.report.elapsedMs = elapsedSince(transfer.startMs, uptimeMs());
-    transfer.progress(transfer.report);
+    transfer.listener.onProgress(transfer.report);
   }
 }
 
@@ -177,70 +167,63 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 }
 
 // Called before every request, the redirected ones included.
-int onRequest(void* user, char*, char*, int, int) {
+int onRequest(void* user, char*, char*, int, int) noexcept {
   auto& transfer = *static_cast<Transfer*>(user);
-  const char* scheme = nullptr;
-  curl_easy_getinfo(transfer.easy, CURLINFO_SCHEME, &scheme);
-  const bool https = scheme != nullptr && ::strcasecmp(scheme, "https") == 0;
-  if (transfer.httpsSeen && !https) return CURL_PREREQFUNC_ABORT;
-  transfer.httpsSeen = transfer.httpsSeen || https;
-  return CURL_PREREQFUNC_OK;
+  return curl::leavesTls(transfer.easy, transfer.tlsSeen) ? CURL_PREREQFUNC_ABORT : CURL_PREREQFUNC_OK;
 }
 
-// Ends a transfer whose body (or response head) has not moved for the stall
-// limit. libcurl's own low-speed check averages over seconds and would
-// stretch the limit; this one counts from the last byte.
-int onTransferTick(void* user, curl_off_t, curl_off_t received, curl_off_t, curl_off_t) {
-  auto& transfer = *static_cast<Transfer*>(user);
-  const auto now = std::chrono::steady_clock::now();
-  if (received != transfer.lastReceived) {
-    transfer.lastReceived = received;
-    transfer.lastMovement = now;
-  }
-  return now - transfer.lastMovement >= transfer.stallLimit ? 1 : 0;
+bool namesHeader(std::string_view line, std::string_view header) {
+  const std::string_view name = header.substr(0, header.find(':') + 1);
+  return line.size() >= name.size() && std::equal(name.begin(), name.end(), line.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
 }
 
-curl::HeaderList requestHeaders(std::optional<int> resumeOffset) {
+curl::HeaderList requestHeaders(std::optional<std::int64_t> resumeOffset,
+                                const std::vector<std::string>& extra) {
   curl::HeaderList headers;
-  for (const char* line : kFixedHeaders) curl::appendHeader(headers, line);
+  for (std::string_view fixed : kFixedHeaders) {
+    const bool replaced = std::any_of(extra.begin(), extra.end(),
+                                      [&](const std::string& line) { return namesHeader(line, fixed); });
+    if (!replaced) curl::appendHeader(headers, std::string(fixed).c_str());
+  }
+  for (const std::string& line : extra) curl::appendHeader(headers, line.c_str());
   if (resumeOffset) {
-    const Text range = concatText({"Range:bytes=", intToText(*resumeOffset), "-"});
-    curl::appendHeader(headers, range.c_str());
+    curl::appendHeader(headers, ("Range:bytes=" + std::to_string(*resumeOffset) + "-").c_str());
   }
   return headers;
 }
 
 bool configure(CURL* easy, const Text& url, curl_slist* headers, Transfer& transfer,
                const DownloadSettings& settings) {
-  return curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https") == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
-      // The body is stored exactly as it arrives, even when it is compressed.
-      curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                       static_cast<long>(settings.connectLimit.count())) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, onTransferTick) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeadLine) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onRequest) == CURLE_OK &&
-      curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer) == CURLE_OK &&
-      curl::trustAuthoritiesInForce(easy) == CURLE_OK;
+  return curl::allSet(
+             curl_easy_setopt(easy, CURLOPT_URL, url.c_str()),
+             curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"),
+             curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"),
+             curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L),
+             curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects),
+             curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}),
+             curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers),
+             // The body is stored exactly as it arrives, even when it is compressed.
+             curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L),
+             curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
+                              static_cast<long>(settings.connectLimit.count())),
+             curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize),
+             curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
+             curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L),
+             curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeadLine),
+             curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer),
+             curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody),
+             curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer),
+             curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onRequest),
+             curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer),
+             curl::trustAuthoritiesInForce(easy)) &&
+         transfer.stallWatch.watch(easy);
 }
 
 // What went wrong, judged by how far the transfer came. A stored body is
 // complete only once its file has closed cleanly.
-Failure finish(Transfer& transfer, CURLcode result) {
+Failure failureOf(Transfer& transfer, CURLcode result) {
   if (transfer.alreadyComplete) return Failure::none;
   if (transfer.failure != Failure::none) return transfer.failure;
   if (!transfer.file.isOpen()) return Failure::openUrl;  // ended on a 3xx, or before any head
@@ -250,11 +233,11 @@ Failure finish(Transfer& transfer, CURLcode result) {
 
 TextView messageFor(Failure failure) {
   switch (failure) {
-    case Failure::session: return kNoSession;
-    case Failure::openUrl: return kCannotOpenUrl;
-    case Failure::openFile: return kCannotOpenFileMessage;
-    case Failure::read: return kReadFailed;
-    case Failure::write: return kWriteFailed;
+    case Failure::session: return phrase(Phrase::noInternet);
+    case Failure::openUrl: return phrase(Phrase::cannotOpenUrl);
+    case Failure::openFile: return phrase(Phrase::cannotOpenFile);
+    case Failure::read: return phrase(Phrase::readFailed);
+    case Failure::write: return phrase(Phrase::writeFailed);
     case Failure::none: break;
   }
   return {};
@@ -262,29 +245,40 @@ TextView messageFor(Failure failure) {
 
 // Shows the failure and waits for the answer while everything is still open;
 // the caller's owners then close the file and the handle.
-int reportFailure(WindowPort& window, Failure failure) {
-  window.showMessage(messageFor(failure), kMessageCaption);
-  return -1;
+DownloadResult reportFailure(DownloadListener& listener, Failure failure, bool worthRetrying = false,
+                             bool fileTouched = false) {
+  listener.onFailure(messageFor(failure));
+  return {DownloadResult::Outcome::failed, worthRetrying, fileTouched};
+}
+
+DownloadResult resultOf(Transfer& transfer, CURLcode result) {
+  const Failure failure = failureOf(transfer, result);
+  if (failure == Failure::none) {
+    return {transfer.alreadyComplete ? DownloadResult::Outcome::alreadyComplete
+                                     : DownloadResult::Outcome::stored};
+  }
+  const bool passing = (failure == Failure::openUrl || failure == Failure::read) &&
+                       curl::isPassingFailure(result, curl::responseStatus(transfer.easy));
+  return reportFailure(transfer.listener, failure, passing, transfer.file.isOpen());
 }
 
 }  // namespace
 
-int downloadFile(TextView url, const std::string& path, const ProgressCallback& progress,
-                 std::optional<int> resumeOffset, WindowPort& window,
-                 const DownloadSettings& settings) {
-  const curl::HeaderList headers = requestHeaders(resumeOffset);
+DownloadResult downloadFile(TextView url, const std::filesystem::path& path,
+                            DownloadListener& listener, std::optional<std::int64_t> resumeOffset,
+                            const DownloadSettings& settings) {
+  const curl::HeaderList headers = requestHeaders(resumeOffset, settings.headers);
   const curl::Easy easy = curl::openEasy();
-  if (!easy) return reportFailure(window, Failure::session);
+  if (!easy) return reportFailure(listener, Failure::session);
 
   const Text urlText(url);
-  Transfer transfer(easy.get(), path, resumeOffset, progress, settings.stallLimit);
+  Transfer transfer(easy.get(), path, resumeOffset, listener, settings.stallLimit);
   if (!headers || !configure(easy.get(), urlText, headers.get(), transfer, settings)) {
-    return reportFailure(window, Failure::session);
+    return reportFailure(listener, Failure::session);
   }
   const CURLcode result = curl_easy_perform(easy.get());
   if (transfer.thrown) std::rethrow_exception(transfer.thrown);
-  const Failure failure = finish(transfer, result);
-  return failure == Failure::none ? 0 : reportFailure(window, failure);
+  return resultOf(transfer, result);
 }
 
 }  // namespace pindlewick

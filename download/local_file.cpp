@@ -8,7 +8,7 @@
 
 namespace pindlewick {
 
-LocalFile LocalFile::open(const std::string& path, Mode mode) {
+LocalFile LocalFile::open(const std::filesystem::path& path, Mode mode) {
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::rewrite ? O_TRUNC : 0);
   const int descriptor = ::open(path.c_str(), flags, 0666);
   // A file that cannot seek (a pipe) is simply written where it stands.

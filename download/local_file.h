@@ -2,7 +2,7 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
+#include <filesystem>
 
 namespace pindlewick {
 
@@ -11,9 +11,9 @@ class LocalFile {
   enum class Mode { rewrite, append };
 
   // rewrite creates the file or empties it; append keeps what it holds
-  // (creating it when it is missing) and writes from its end. path is in the
-  // file system's encoding. Not open when that fails.
-  static LocalFile open(const std::string& path, Mode mode);
+  // (creating it when it is missing) and writes from its end. Not open when
+  // that fails.
+  static LocalFile open(const std::filesystem::path& path, Mode mode);
 
   LocalFile() = default;
   LocalFile(LocalFile&& other) noexcept;

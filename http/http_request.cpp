@@ -10,9 +10,11 @@
 #include "http/charset.h"
 #include "http/cookies.h"
 #include "http/curl_easy.h"
+#include "http/curl_transfer.h"
 #include "http/regex_matcher.h"
 #include "text/codepage.h"
 #include "text/events.h"
+#include "text/phrases.h"
 
 namespace pindlewick {
 namespace {
@@ -32,21 +34,20 @@ enum class Failure {
   kRead = 713,
 };
 
-Text messageOf(Failure failure) {
+TextView messageOf(Failure failure) {
   switch (failure) {
-    case Failure::kPlatform: return "700 \xB5\xB1\xC7\xB0\xCF\xB5\xCD\xB3\xB2\xBB\xD6\xA7\xB3\xD6WinHttp\xB7\xFE\xCE\xF1!";
-    case Failure::kUrl: return "701 \xBD\xE2\xCE\xF6URL\xB5\xD8\xD6\xB7\xCA\xA7\xB0\xDC!";
-    case Failure::kSession: return "702 \xB4\xB4\xBD\xA8WinHttp\xBB\xE1\xBB\xB0\xCA\xA7\xB0\xDC!";
-    case Failure::kConnection: return "703 \xB4\xB4\xBD\xA8WinHttp\xC1\xAC\xBD\xD3\xCA\xA7\xB0\xDC!";
-    case Failure::kRequest: return "704 \xB4\xB4\xBD\xA8WinHttp\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
-    case Failure::kTimeouts: return "705 \xC9\xE8\xD6\xC3\xB3\xAC\xCA\xB1\xCA\xB1\xBC\xE4\xCA\xA7\xB0\xDC!";
-    case Failure::kCredentials: return "707 \xC9\xE8\xD6\xC3\xB4\xFA\xC0\xED\xC6\xBE\xD6\xA4\xCA\xA7\xB0\xDC!";
-    case Failure::kCookieOption:
-      return "708 \xBD\xFB\xD6\xB9\xD7\xD4\xB6\xAF\xC9\xE8\xD6\xC3" "Cookies\xCA\xA7\xB0\xDC!";
-    case Failure::kHeaders: return "710 \xC9\xE8\xD6\xC3\xD0\xAD\xD2\xE9\xCD\xB7\xCA\xA7\xB0\xDC!";
-    case Failure::kSend: return "711 \xB7\xA2\xCB\xCD\xC7\xEB\xC7\xF3\xCA\xA7\xB0\xDC!";
-    case Failure::kNoResponse: return "712 \xB7\xFE\xCE\xF1\xC6\xF7\xCE\xB4\xCF\xEC\xD3\xA6!";
-    case Failure::kRead: return "713 \xB6\xC1\xC8\xA1\xCA\xFD\xBE\xDD\xCA\xA7\xB0\xDC!";
+    case Failure::kPlatform: return phrase(Phrase::requestPlatform);
+    case Failure::kUrl: return phrase(Phrase::requestUrl);
+    case Failure::kSession: return phrase(Phrase::requestSession);
+    case Failure::kConnection: return phrase(Phrase::requestConnection);
+    case Failure::kRequest: return phrase(Phrase::requestRequest);
+    case Failure::kTimeouts: return phrase(Phrase::requestTimeouts);
+    case Failure::kCredentials: return phrase(Phrase::requestCredentials);
+    case Failure::kCookieOption: return phrase(Phrase::requestCookieOption);
+    case Failure::kHeaders: return phrase(Phrase::requestHeaders);
+    case Failure::kSend: return phrase(Phrase::requestSend);
+    case Failure::kNoResponse: return phrase(Phrase::requestNoResponse);
+    case Failure::kRead: return phrase(Phrase::requestRead);
   }
   return {};
 }
@@ -119,57 +120,34 @@ std::optional<Target> parseTarget(const std::string& url) {
 
 // --- one response -------------------------------------------------------------
 
-using Clock = std::chrono::steady_clock;
 
-// What the callbacks collect of the response to one request, and when bytes
-// last moved.
+// What the callbacks collect of the response to one request.
 struct Response {
+  explicit Response(std::chrono::milliseconds idleLimit) : stallWatch(idleLimit) {}
+
   CURL* handle = nullptr;
-  Text headers;  // the raw block of the latest status line
-  bool headersComplete = false;
+  curl::HeadReader head;
   Bytes body;
   std::size_t bodyLimit = SIZE_MAX;
   bool overLimit = false;
-  std::chrono::milliseconds idleLimit{0};
-  Clock::time_point lastMove;
-  curl_off_t bytesMoved = 0;
+  curl::StallWatch stallWatch;
 
   void reset() {
-    headers.clear();
-    headersComplete = false;
+    head.clear();
     body.clear();
     overLimit = false;
-    lastMove = Clock::now();
-    bytesMoved = 0;
+    stallWatch.restart();
   }
 };
 
-bool isInterim(TextView headers) { return textMid(headers, 10, 1) == "1"; }
-
-TextView withoutLineEnd(TextView line) {
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  return line;
-}
-
-// Each status line starts the block afresh, so interim (1xx) responses drop
-// out; lines behind a complete block are trailers and are not kept.
 std::size_t onHeaderLine(char* data, std::size_t size, std::size_t count, void* context) noexcept {
   auto& response = *static_cast<Response*>(context);
   const std::size_t length = size * count;
-  const TextView line = withoutLineEnd(TextView(data, length));
   try {
-    if (line.starts_with("HTTP/")) {
-      response.headers.clear();
-      response.headersComplete = false;
-    } else if (response.headersComplete) {
-      return length;
-    }
-    response.headers += bytesToText(line.data(), line.size());
-    response.headers += "\r\n";
+    response.head.feed(response.handle, std::string_view(data, length));
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  if (line.empty()) response.headersComplete = !isInterim(response.headers);
   return length;
 }
 
@@ -202,27 +180,9 @@ std::size_t onBodyData(char* data, std::size_t size, std::size_t count, void* co
   return length;
 }
 
-// Ends a transfer in which no byte has moved, either way, for the idle
-// limit. While the connection is still being made its own limit applies.
-int onProgress(void* context, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) noexcept {
-  auto& response = *static_cast<Response*>(context);
-  curl_off_t connectedAfter = 0;
-  curl_easy_getinfo(response.handle, CURLINFO_PRETRANSFER_TIME_T, &connectedAfter);
-  const Clock::time_point now = Clock::now();
-  if (connectedAfter == 0 || received + sent != response.bytesMoved) {
-    response.bytesMoved = received + sent;
-    response.lastMove = now;
-    return 0;
-  }
-  return now - response.lastMove >= response.idleLimit ? 1 : 0;
-}
-
 // --- setting up the handle ---------------------------------------------------
 
-template <typename... Codes>
-bool allSet(Codes... codes) {
-  return ((codes == CURLE_OK) && ...);
-}
+using curl::allSet;
 
 bool setSessionOptions(CURL* handle, Response& response) {
   return allSet(
@@ -241,10 +201,8 @@ bool setSessionOptions(CURL* handle, Response& response) {
       curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response),
       curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBodyData),
       curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response),
-      curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L),
-      curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, onProgress),
-      curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &response),
-      curl::trustAuthoritiesInForce(handle));
+      curl::trustAuthoritiesInForce(handle)) &&
+         response.stallWatch.watch(handle);
 }
 
 // One request of the exchange: the first, or one that follows a redirect.
@@ -294,10 +252,13 @@ bool setMethod(CURL* handle, const HttpRequestArgs& args, const Hop& hop) {
 
 // One value for every phase: connecting (name lookup included) may take
 // that long, and the transfer ends when no byte moves for that long.
-bool setTimeouts(CURL* handle, Response& response, int timeoutSeconds) {
-  const long seconds = timeoutSeconds > 0 ? timeoutSeconds : kDefaultTimeoutSeconds;
-  response.idleLimit = std::chrono::seconds(seconds);
-  return curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, seconds * 1000) == CURLE_OK;
+std::chrono::seconds timeoutOf(int timeoutSeconds) {
+  return std::chrono::seconds(timeoutSeconds > 0 ? timeoutSeconds : kDefaultTimeoutSeconds);
+}
+
+bool setTimeouts(CURL* handle, int timeoutSeconds) {
+  const long milliseconds = std::chrono::milliseconds(timeoutOf(timeoutSeconds)).count();
+  return curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, milliseconds) == CURLE_OK;
 }
 
 bool bothGiven(const Text& name, const Text& secret) { return !name.empty() && !secret.empty(); }
@@ -353,20 +314,17 @@ bool configureHop(CURL* handle, const HttpRequestArgs& args, const Target& first
 
 struct Outcome {
   std::optional<Failure> failure;  // ends the call; kRead keeps what arrived
+  bool passing = false;            // the failure may pass if tried again
 };
 
 Failure failureOf(CURL* handle, CURLcode code, const Response& response, int redirects) {
-  if (response.headersComplete) return Failure::kRead;
+  if (response.head.complete()) return Failure::kRead;
   // Later requests of a redirect chain belong to the wait for the response.
   if (redirects > 0) return Failure::kNoResponse;
   curl_off_t sendingStarted = 0;
   curl_easy_getinfo(handle, CURLINFO_PRETRANSFER_TIME_T, &sendingStarted);
   if (sendingStarted == 0 || code == CURLE_SEND_ERROR) return Failure::kSend;
   return Failure::kNoResponse;
-}
-
-bool isRedirectStatus(long status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
 // 303 turns every method but HEAD into a bodiless GET, 301 and 302 only POST;
@@ -383,11 +341,10 @@ struct NextHop {
 };
 
 NextHop nextHop(CURL* handle, const Hop& current) {
-  long status = 0;
+  const long status = curl::responseStatus(handle);
   char* location = nullptr;
-  curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
   curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
-  if (!isRedirectStatus(status) || !location) return {};
+  if (!curl::isRedirectStatus(status) || !location) return {};
   const std::optional<Target> target = parseTarget(location);
   if (!target) return {std::nullopt, true};
   // Never from a secure page down to plain HTTP: the redirect response stays.
@@ -402,7 +359,9 @@ Outcome exchange(CURL* handle, const HttpRequestArgs& args, Response& response, 
     if (redirects > 0 && !configureHop(handle, args, first, hop)) return {Failure::kNoResponse};
     response.reset();
     const CURLcode code = curl_easy_perform(handle);
-    if (code != CURLE_OK) return {failureOf(handle, code, response, redirects)};
+    if (code != CURLE_OK) {
+      return {failureOf(handle, code, response, redirects), curl::isPassingFailure(code, 0)};
+    }
     if (args.disableRedirects) return {};
     const NextHop next = nextHop(handle, hop);
     if (next.failed || (next.hop && redirects == kMaxRedirects)) return {Failure::kNoResponse};
@@ -421,7 +380,7 @@ Text statusOf(TextView headers) {
 }
 
 Text failWith(HttpRequestArgs& args, Failure failure) {
-  args.statusText = messageOf(failure);
+  args.statusText = Text(messageOf(failure));
   if (failure != Failure::kPlatform && failure != Failure::kCredentials &&
       failure != Failure::kCookieOption) {
     processPendingEvents();
@@ -436,7 +395,7 @@ bool passed(bool stage) {
 }
 
 Text readResponse(HttpRequestArgs& args, Response& response, RegexMatcher& matcher) {
-  args.returnedHeaders = std::move(response.headers);
+  args.returnedHeaders = response.head.raw();
   args.statusText = statusOf(args.returnedHeaders);
   scanResponseHeaders(args.returnedHeaders, args.returnedCookies, args.redirectLocation);
   if (args.autoMergeCookies.value_or(true) && args.submittedCookies) {
@@ -465,7 +424,7 @@ Text httpRequest(HttpRequestArgs& args) {
   const std::optional<Target> target = parseTarget(gbkToUtf8(args.url));
   if (!passed(target.has_value())) return failWith(args, Failure::kUrl);
 
-  Response response;
+  Response response(timeoutOf(args.timeoutSeconds));
   const curl::Easy easy = curl::openEasy();
   CURL* handle = easy.get();
   response.handle = handle;
@@ -473,7 +432,7 @@ Text httpRequest(HttpRequestArgs& args) {
   const Hop first{*target, knownMethod(args.method), true};
   if (!passed(setTarget(handle, args, *target, *target))) return failWith(args, Failure::kConnection);
   if (!passed(setMethod(handle, args, first))) return failWith(args, Failure::kRequest);
-  if (!passed(setTimeouts(handle, response, args.timeoutSeconds))) return failWith(args, Failure::kTimeouts);
+  if (!passed(setTimeouts(handle, args.timeoutSeconds))) return failWith(args, Failure::kTimeouts);
   if (!setServerCredentials(handle, args, *target, *target) || !setProxyCredentials(handle, args)) {
     return failWith(args, Failure::kCredentials);
   }
@@ -486,6 +445,7 @@ Text httpRequest(HttpRequestArgs& args) {
   response.bodyLimit = args.bodyLimit.value_or(SIZE_MAX);
   const Outcome outcome = exchange(handle, args, response, first);
   if (response.overLimit) return failWith(args, Failure::kRead);
+  args.failedInPassing = outcome.failure.has_value() && outcome.passing;
   if (outcome.failure && *outcome.failure != Failure::kRead) return failWith(args, *outcome.failure);
   passed(true);  // sent, answered and read
   return readResponse(args, response, matcher);

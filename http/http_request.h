@@ -42,6 +42,9 @@ struct HttpRequestArgs {
   // announced or arrives, and fails with 713 keeping nothing, so an endless
   // answer cannot exhaust memory. Not given: no limit.
   std::optional<std::size_t> bodyLimit;
+  // out: the exchange failed for a passing reason (refused, reset, timed
+  // out, stalled, cut short): trying again may succeed.
+  bool failedInPassing = false;
 };
 
 // Performs the request and returns the body as text: the bytes before the

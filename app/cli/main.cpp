@@ -1,13 +1,15 @@
-// pindlewick-cli [--service BASE] [--trace] URL FIRST LAST FOLDER
+// pindlewick-cli [--service BASE] [--trace] [--continue] [--retries N] URL FIRST LAST FOLDER
 //
 // Runs one batch in the terminal. The four arguments stand for the window's
 // four edit boxes. stdout: each status line (or, with --trace, every write to
-// any control as "name<TAB>text"); stderr: messages and, on a terminal, a live
-// progress row. Exit status: 0 all parts downloaded, 1 a part failed, 2 usage.
+// any control as "name<TAB>text"); stderr: messages, on a terminal a live
+// progress row, and a closing summary. Exit status: 0 all parts downloaded
+// (or already complete), 1 a part failed, 2 usage.
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <mutex>
@@ -27,17 +29,23 @@ constexpr int kExitPartFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
-    "usage: pindlewick-cli [--service BASE] [--trace] URL FIRST LAST FOLDER\n"
+    "usage: pindlewick-cli [--service BASE] [--trace] [--continue] [--retries N] URL FIRST LAST FOLDER\n"
     "  URL     the video's page address\n"
     "  FIRST   the first part number\n"
     "  LAST    the last part number\n"
     "  FOLDER  the save folder, put in front of each file name as typed\n"
     "  --service BASE  the parse service (scheme, host, optional port)\n"
-    "  --trace         print every write to a control instead of the status lines\n";
+    "  --trace         print every write to a control instead of the status lines\n"
+    "  --continue      resume a part whose file exists from the file's size\n"
+    "  --retries N     try a part that failed for a passing reason up to N more times\n";
+
+// More tries than this would wait for days.
+constexpr int kMostRetries = 16;
 
 struct Options {
   Text serviceBase = defaultServiceBase();
   bool trace = false;
+  BatchOptions batch;
   std::array<std::string, 4> editBoxes;  // by EditBox, UTF-8 as given
 };
 
@@ -122,6 +130,31 @@ class TerminalWindow final : public WindowPort {
   std::chrono::steady_clock::time_point lastDrawn_{};
 };
 
+std::optional<int> retryCount(std::string_view text) {
+  int count = -1;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+  if (error != std::errc() || end != text.data() + text.size() || count < 0 || count > kMostRetries) {
+    return std::nullopt;
+  }
+  return count;
+}
+
+std::string partList(const std::vector<int>& parts) {
+  std::string list;
+  for (int part : parts) list += (list.empty() ? "" : " ") + std::to_string(part) + "P";
+  return list;
+}
+
+// One line after the batch: how many parts were downloaded, which failed,
+// how many were already complete.
+void printSummary(const BatchSummary& summary) {
+  std::string line = "汇总：下载 " + std::to_string(summary.downloaded.size()) + "，失败 " +
+                     std::to_string(summary.failed.size());
+  if (!summary.failed.empty()) line += "（" + partList(summary.failed) + "）";
+  line += "，已完整 " + std::to_string(summary.alreadyComplete.size()) + "\n";
+  std::fputs(line.c_str(), stderr);
+}
+
 // nullopt for a usage error.
 std::optional<Options> parseArguments(const std::vector<std::string_view>& arguments) {
   Options options;
@@ -129,6 +162,12 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& argum
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     if (arguments[i] == "--trace") {
       options.trace = true;
+    } else if (arguments[i] == "--continue") {
+      options.batch.continueParts = true;
+    } else if (arguments[i] == "--retries" && i + 1 < arguments.size()) {
+      const std::optional<int> retries = retryCount(arguments[++i]);
+      if (!retries) return std::nullopt;
+      options.batch.retries = *retries;
     } else if (arguments[i] == "--service" && i + 1 < arguments.size()) {
       options.serviceBase = Text(arguments[++i]);
     } else if (arguments[i].starts_with("--")) {
@@ -153,8 +192,9 @@ int run(const std::vector<std::string_view>& arguments) {
     return kExitUsage;
   }
   TerminalWindow window(*options);
-  const BatchSummary summary = runBatch(window, serviceEndpoint(options->serviceBase));
-  return summary.partsFailed == 0 ? kExitAllDownloaded : kExitPartFailed;
+  const BatchSummary summary = runBatch(window, serviceEndpoint(options->serviceBase), options->batch);
+  printSummary(summary);
+  return summary.failed.empty() ? kExitAllDownloaded : kExitPartFailed;
 }
 
 }  // namespace

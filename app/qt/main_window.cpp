@@ -10,7 +10,7 @@
 #include <QTimer>
 
 #include "app/pipeline.h"
-#include "download/download.h"
+#include "text/phrases.h"
 #include "text/codepage.h"
 
 namespace pindlewick {
@@ -31,20 +31,20 @@ MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
   setGeometry(50, 50, 380, 250);
   const WindowState::Snapshot initial = state_->snapshot();
 
-  addLabel("标签1", 8, 8, 32, utf8ToGbk("URL："));
+  addLabel("标签1", 8, 8, 32, phrase(Phrase::urlLabel));
   addEditBox(EditBox::pageUrl, 40, 8, 328);
-  addLabel("标签2", 8, 40, 24, utf8ToGbk("从P"));
+  addLabel("标签2", 8, 40, 24, phrase(Phrase::fromPartLabel));
   addEditBox(EditBox::firstPart, 40, 40, 40);
-  addLabel("标签3", 88, 40, 56, utf8ToGbk("下载到P"));
+  addLabel("标签3", 88, 40, 56, phrase(Phrase::toPartLabel));
   addEditBox(EditBox::lastPart, 136, 40, 40);
-  addLabel("标签4", 8, 72, 64, utf8ToGbk("保存位置："));
+  addLabel("标签4", 8, 72, 64, phrase(Phrase::folderLabel));
   addEditBox(EditBox::folder, 72, 72, 296);
 
-  auto* start = new QPushButton(toQt(utf8ToGbk("开始下载")), this);
+  auto* start = new QPushButton(toQt(phrase(Phrase::startButton)), this);
   start->setObjectName("按钮1");
   start->setGeometry(0, 104, 376, 32);
   connect(start, &QPushButton::clicked, this, [this] {
-    if (!startBatch(state_, serviceEndpoint_)) showNonModalMessage(utf8ToGbk("不能启动下载任务!"), kMessageCaption);
+    if (!startBatch(state_, serviceEndpoint_)) showNonModalMessage(phrase(Phrase::cannotStartBatch), phrase(Phrase::messageCaption));
   });
 
   labels_[static_cast<std::size_t>(Label::status)] =
@@ -75,7 +75,7 @@ QLineEdit* MainWindow::addEditBox(EditBox box, int left, int top, int width) {
   return edit;
 }
 
-QLabel* MainWindow::addLabel(const char* name, int left, int top, int width, const Text& caption) {
+QLabel* MainWindow::addLabel(const char* name, int left, int top, int width, TextView caption) {
   auto* label = new QLabel(toQt(caption), this);
   label->setObjectName(QString::fromUtf8(name));
   label->setGeometry(left, top, width, 24);

@@ -27,7 +27,7 @@ class MainWindow : public QWidget {
 
  private:
   QLineEdit* addEditBox(EditBox box, int left, int top, int width);
-  QLabel* addLabel(const char* name, int left, int top, int width, const Text& caption);
+  QLabel* addLabel(const char* name, int left, int top, int width, TextView caption);
   QMessageBox* showNonModalMessage(TextView text, TextView caption);
   void showWaitingMessages();
   void closeEvent(QCloseEvent* event) override;

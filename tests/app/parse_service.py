@@ -13,6 +13,7 @@ Listens on 127.0.0.1 on a free port and prints that port on its first line.
 Options, each taking a part number:
   --empty N         answer part N with an empty body
   --fail N          answer part N with status 500 and an empty body
+  --fail-times N K  answer part N with status 500 the first K times only
   --cut N           send the first half of part N's page, then close
   --no-markers N    answer part N with a page that lacks the markers
   --title N TITLE   give part N this title (UTF-8 on the command line)
@@ -81,6 +82,13 @@ class Handler(http.server.BaseHTTPRequestHandler):
         else:
             self.answer(404, b"<html>not here</html>")
 
+    def fails_this_time(self, part):
+        left = self.server.failures_left
+        if left.get(part, 0) == 0:
+            return False
+        left[part] -= 1
+        return True
+
     def send_huge(self, page):
         self.send_response(200)
         self.send_header("Content-Type", "text/html")
@@ -108,7 +116,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         options = self.server.options
         if part in options.empty:
             self.answer(200, b"")
-        elif part in options.fail:
+        elif part in options.fail or self.fails_this_time(part):
             self.answer(500, b"")
         elif part in options.huge:
             self.send_huge(page_for(part, self.own_link(part), "第%s集 教程" % part, "gbk", False))
@@ -127,11 +135,12 @@ def main():
     parser = argparse.ArgumentParser()
     for option in ("--empty", "--fail", "--cut", "--no-markers", "--utf8", "--invalid", "--huge"):
         parser.add_argument(option, action="append", default=[])
-    for option in ("--title", "--link"):
+    for option in ("--title", "--link", "--fail-times"):
         parser.add_argument(option, action="append", nargs=2, default=[])
     parser.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"))
     options = parser.parse_args()
-    loopback_server.serve(Handler, options.tls, options=options)
+    failures_left = {part: int(times) for part, times in options.fail_times}
+    loopback_server.serve(Handler, options.tls, options=options, failures_left=failures_left)
 
 
 if __name__ == "__main__":

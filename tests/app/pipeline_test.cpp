@@ -69,7 +69,7 @@ TEST(CommandLine, DownloadsTheRangeAndReportsEachPart) {
       "任务完成。"};
   EXPECT_EQ(run.out, expected);
   EXPECT_EQ(run.exitStatus, 1) << "part 2 failed";
-  EXPECT_EQ(run.err, "");
+  EXPECT_EQ(run.err, "汇总：下载 3，失败 1（2P），已完整 0\n");
   for (const char* name : {"第1集 教程.mp4", "第3集 教程.mp4", "誠 ? 4.mp4"}) {
     EXPECT_EQ(fs::file_size(folder / name), kMediaSize) << name;
   }
@@ -99,7 +99,7 @@ TEST(CommandLine, BadAnswersAndUnsafeTitlesFailThePart) {
   const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "3", folder.string() + "/"});
   EXPECT_EQ(run.exitStatus, 1);
   EXPECT_EQ(run.out[1], "1P解析失败。");
-  EXPECT_EQ(run.err, "信息：不能打开本地的文件!\n信息：不能打开本地的文件!\n");
+  EXPECT_EQ(run.err, "信息：不能打开本地的文件!\n信息：不能打开本地的文件!\n汇总：下载 0，失败 3（1P 2P 3P），已完整 0\n");
   EXPECT_TRUE(fs::is_empty(folder));
   EXPECT_FALSE(fs::exists(scratch.path() / "escaped.mp4"));
 }
@@ -111,7 +111,7 @@ TEST(CommandLine, AMissingMediaFileFailsThePartAndCreatesNoFile) {
   TempDir scratch;
   const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "2", scratch.path().string() + "/"});
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, "信息：不能打开该URL!\n");
+  EXPECT_EQ(run.err, "信息：不能打开该URL!\n汇总：下载 1，失败 1（1P），已完整 0\n");
   EXPECT_FALSE(fs::exists(scratch.path() / "第1集 教程.mp4"));
   EXPECT_EQ(fs::file_size(scratch.path() / "第2集 教程.mp4"), kMediaSize);
 }
@@ -125,8 +125,62 @@ TEST(CommandLine, AFileThatFailsToCloseFailsItsPart) {
   const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "2",
                                       scratch.path().string() + "/"}, preload);
   EXPECT_EQ(run.exitStatus, 1);
-  EXPECT_EQ(run.err, "信息：写文件出错!\n信息：写文件出错!\n");
+  EXPECT_EQ(run.err, "信息：写文件出错!\n信息：写文件出错!\n汇总：下载 0，失败 2（1P 2P），已完整 0\n");
   EXPECT_EQ(run.out.back(), "任务完成。");
+}
+
+TEST(CommandLine, ContinueFinishesWhatAnEarlierRunLeft) {
+  TempDir scratch, media;
+  testing::writeFile(media.path() / "part1.mp4", testing::patternBytes(kMediaSize));
+  testing::NginxServer nginx(media.path());  // answers ranges with 206, or 416 past the end
+  testing::PatternServer cutting;
+  const fs::path file = scratch.path() / "第1集 教程.mp4";
+  const auto runWithLink = [&](const std::string& link, bool continueParts) {
+    ParseService service({"--link", "1", link});
+    std::vector<std::string> arguments = {"--service", service.base(), kPage, "1", "1",
+                                          scratch.path().string() + "/"};
+    if (continueParts) arguments.insert(arguments.begin(), "--continue");
+    return runCli(scratch, arguments);
+  };
+
+  // The first run breaks off after 20000 bytes.
+  const CliRun cut = runWithLink(cutting.url("/bytes.mp4?size=50000&cut=20000"), false);
+  EXPECT_EQ(cut.exitStatus, 1);
+  EXPECT_EQ(cut.err, "信息：读文件出错!\n汇总：下载 0，失败 1（1P），已完整 0\n");
+  EXPECT_EQ(fs::file_size(file), 20000u);
+
+  // The next asks for the rest only, and the one after that finds it whole.
+  const CliRun resumed = runWithLink(nginx.url("/part1.mp4"), true);
+  EXPECT_EQ(resumed.exitStatus, 0);
+  EXPECT_EQ(resumed.err, "汇总：下载 1，失败 0，已完整 0\n");
+  EXPECT_EQ(testing::readFile(file), testing::patternBytes(kMediaSize));
+  const CliRun whole = runWithLink(nginx.url("/part1.mp4"), true);
+  EXPECT_EQ(whole.exitStatus, 0);
+  EXPECT_EQ(whole.err, "汇总：下载 0，失败 0，已完整 1\n");
+  EXPECT_EQ(testing::readFile(file), testing::patternBytes(kMediaSize));
+}
+
+TEST(CommandLine, RetriesRecoverFromAServerThatFailsTwice) {
+  TempDir scratch;
+  const std::string folder = scratch.path().string() + "/";
+  {
+    ParseService service({"--fail-times", "1", "2"});
+    const CliRun run = runCli(scratch, {"--retries", "2", "--service", service.base(), kPage, "1", "1", folder});
+    EXPECT_EQ(run.exitStatus, 0);
+    const std::vector<std::string> expected = {
+        "开始解析1P。", "1P解析失败。", "开始解析1P。", "1P解析失败。",
+        "开始解析1P。", "解析1P完成，正在下载。", "任务完成。"};
+    EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(run.err, "汇总：下载 1，失败 0，已完整 0\n");
+    EXPECT_EQ(fs::file_size(scratch.path() / "第1集 教程.mp4"), kMediaSize);
+  }
+  // One retry is not enough, and a missing page is not worth a retry at all.
+  ParseService service({"--fail-times", "1", "2", "--no-markers", "2"});
+  const CliRun run = runCli(scratch, {"--retries", "1", "--service", service.base(), kPage, "1", "2", folder});
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), "开始解析1P。"), 2);
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), "开始解析2P。"), 1);
+  EXPECT_EQ(run.err, "汇总：下载 0，失败 2（1P 2P），已完整 0\n");
 }
 
 TEST(CommandLine, AnAnswerPastTheLimitFailsItsPartAndTheBatchGoesOn) {
@@ -203,8 +257,8 @@ TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
     TempDir scratch;
     ChangingWindow window(c.lastPart, c.lastPartLater, scratch.path().string() + "/");
     const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
-    EXPECT_EQ(summary.partsTried, c.parts) << c.lastPart << " then " << c.lastPartLater;
-    EXPECT_EQ(summary.partsFailed, 0);
+    EXPECT_EQ(summary.partsTried(), c.parts) << c.lastPart << " then " << c.lastPartLater;
+    EXPECT_EQ(summary.failed.size(), 0);
     EXPECT_EQ(window.statuses.back(), "任务完成。");
 
     // The service saw the old address for part 1 and the new one after it,
@@ -228,8 +282,8 @@ TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
   std::thread two([&] { second = runBatch(*window, endpoint); });
   one.join();
   two.join();
-  EXPECT_EQ(first.partsFailed + second.partsFailed, 0);
-  EXPECT_EQ(first.partsTried + second.partsTried, 6);
+  EXPECT_EQ(first.failed.size() + second.failed.size(), 0);
+  EXPECT_EQ(first.partsTried() + second.partsTried(), 6);
   EXPECT_EQ(gbkToUtf8(window->snapshot().labels[static_cast<std::size_t>(Label::status)]),
             "任务完成。");
   for (int part = 1; part <= 3; ++part) {
@@ -260,8 +314,8 @@ TEST(RunBatch, APartWhoseWorkThrowsFailsAndTheBatchGoesOn) {
   ThrowingWindow window;
   window.editBoxes = {kPage, "1", "2", scratch.path().string() + "/"};
   const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
-  EXPECT_EQ(summary.partsTried, 2);
-  EXPECT_EQ(summary.partsFailed, 1);
+  EXPECT_EQ(summary.partsTried(), 2);
+  EXPECT_EQ(summary.failed.size(), 1);
   EXPECT_NE(std::find(window.events.begin(), window.events.end(), "信息： 内存不足!"),
             window.events.end());
   EXPECT_FALSE(fs::exists(scratch.path() / "第1集 教程.mp4"));

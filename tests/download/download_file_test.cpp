@@ -12,7 +12,7 @@
 #include "download/download.h"
 #include "download/transfer_counts.h"
 #include "http/trusted_authorities.h"
-#include "tests/support/recording_window.h"
+#include "tests/support/recording_listener.h"
 #include "tests/support/test_servers.h"
 #include "text/codepage.h"
 
@@ -45,21 +45,19 @@ class DownloadTest : public ::testing::Test {
     for (const char* name : kProxyVariables) ::unsetenv(name);
   }
 
-  Outcome download(const std::string& url, const std::string& path, std::optional<int> offset = {}) {
-    Outcome outcome{};
-    testing::RecordingWindow window;
-    const ProgressCallback record = [&](const Report& report) { outcome.reports.push_back(report); };
-    outcome.result = downloadFile(url, path, record, offset, window, settings);
-    outcome.window = window.events;
-    return outcome;
+  Outcome download(const std::string& url, const std::string& path,
+                   std::optional<std::int64_t> offset = {}) {
+    testing::RecordingListener listener;
+    const DownloadResult result = downloadFile(url, path, listener, offset, settings);
+    return {result.succeeded() ? 0 : -1, listener.reports, listener.messages};
   }
-  Outcome download(const std::string& url, std::optional<int> offset = {}) {
+  Outcome download(const std::string& url, std::optional<std::int64_t> offset = {}) {
     return download(url, file.string(), offset);
   }
 
   testing::TempDir folder;
   fs::path file = folder.path() / "part.mp4";
-  DownloadSettings settings{.connectLimit = 5s, .stallLimit = 300ms};
+  DownloadSettings settings{.connectLimit = 5s, .stallLimit = 300ms, .headers = {}};
 };
 
 // The blocks as the reports show them, checking that every report adds one.
@@ -115,7 +113,7 @@ TEST_F(DownloadTest, ResumesByWhatTheServerAnswersToTheRange) {
     const char* name;
     const char* path;  // on nginx (206 to a range) or the pattern server (200, 416)
     std::optional<std::string> existing;
-    std::optional<int> offset;
+    std::optional<std::int64_t> offset;
     std::string expectedFile;
     std::int64_t firstTotal;      // where the reports start counting
     std::int64_t expectedLength;  // what the server reports for the answer
@@ -161,7 +159,7 @@ TEST_F(DownloadTest, ResumesByWhatTheServerAnswersToTheRange) {
 
 TEST_F(DownloadTest, SendsTheFixedHeadBlockAndTheRangeLine) {
   struct Case {
-    std::optional<int> offset;
+    std::optional<std::int64_t> offset;
     std::optional<std::string> rangeLine;
   };
   const Case cases[] = {{std::nullopt, std::nullopt},
@@ -248,7 +246,7 @@ TEST_F(DownloadTest, CountsPastTwoGibibytesInSixtyFourBits) {
   }
   NginxServer nginx(root.path());
   writeFile(file, "");
-  const Outcome outcome = download(nginx.url("/video.mp4"), static_cast<int>(offset));
+  const Outcome outcome = download(nginx.url("/video.mp4"), offset);
 
   EXPECT_EQ(outcome.result, 0);
   EXPECT_EQ(readFile(file), tail);

@@ -26,6 +26,7 @@
 #include "http/trusted_authorities.h"
 #include "tests/app/parse_service.h"
 #include "tests/http/http_test_support.h"
+#include "tests/support/recording_listener.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
 #include "text/codepage.h"
@@ -170,16 +171,11 @@ struct Download {
 };
 
 Download download(const std::string& url, const fs::path& file) {
-  testing::RecordingWindow window;
-  Download outcome{};
-  const ProgressCallback record = [&](const ProgressReport& report) {
-    ++outcome.reports;
-    outcome.lastTotal = report.totalBytes;
-  };
-  const DownloadSettings shortLimits{.connectLimit = 5s, .stallLimit = 1s};
-  outcome.result = downloadFile(url, file.string(), record, std::nullopt, window, shortLimits);
-  outcome.window = window.events;
-  return outcome;
+  testing::RecordingListener listener;
+  const DownloadSettings shortLimits{.connectLimit = 5s, .stallLimit = 1s, .headers = {}};
+  const DownloadResult result = downloadFile(url, file, listener, std::nullopt, shortLimits);
+  return {result.succeeded() ? 0 : -1, listener.messages, static_cast<int>(listener.reports.size()),
+          listener.reports.empty() ? 0 : listener.reports.back().totalBytes};
 }
 
 struct DownloadCase {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "download/window_port.h"
+#include "app/window_port.h"
 #include "text/codepage.h"
 
 namespace pindlewick::testing {

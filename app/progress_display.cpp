@@ -1,16 +1,13 @@
-#include "download/download.h"
+#include "app/progress_display.h"
+
+#include "text/phrases.h"
 
 namespace pindlewick {
-namespace {
-
-constexpr TextView kSpeedUnit = "KB/\xc3\xeb";  // KB/秒 in code page 936
-
-}  // namespace
 
 void showProgress(WindowPort& window, const ProgressReport& report) {
   const double speed =
       static_cast<double>(report.receivedBytes) * 1000.0 / 1024.0 / report.elapsedMs;
-  window.setLabel(Label::speed, concatText({roundedToHundredthsText(speed), kSpeedUnit}));
+  window.setLabel(Label::speed, concatText({roundedToHundredthsText(speed), phrase(Phrase::speedUnit)}));
   // Without a length there is no share to show; the bar and the percentage
   // keep what they showed.
   if (report.contentLength == 0) return;

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "download/download.h"
+#include "app/progress_display.h"
 #include "tests/support/recording_window.h"
 
 namespace pindlewick {

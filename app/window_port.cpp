@@ -1,4 +1,4 @@
-#include "download/window_port.h"
+#include "app/window_port.h"
 
 namespace pindlewick {
 
