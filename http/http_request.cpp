@@ -20,34 +20,34 @@ namespace pindlewick {
 namespace {
 
 enum class Failure {
-  kPlatform = 700,
-  kUrl = 701,
-  kSession = 702,
-  kConnection = 703,
-  kRequest = 704,
-  kTimeouts = 705,
-  kCredentials = 707,
-  kCookieOption = 708,
-  kHeaders = 710,
-  kSend = 711,
-  kNoResponse = 712,
-  kRead = 713,
+  platform = 700,
+  url = 701,
+  session = 702,
+  connection = 703,
+  request = 704,
+  timeouts = 705,
+  credentials = 707,
+  cookieOption = 708,
+  headers = 710,
+  send = 711,
+  noResponse = 712,
+  read = 713,
 };
 
 TextView messageOf(Failure failure) {
   switch (failure) {
-    case Failure::kPlatform: return phrase(Phrase::requestPlatform);
-    case Failure::kUrl: return phrase(Phrase::requestUrl);
-    case Failure::kSession: return phrase(Phrase::requestSession);
-    case Failure::kConnection: return phrase(Phrase::requestConnection);
-    case Failure::kRequest: return phrase(Phrase::requestRequest);
-    case Failure::kTimeouts: return phrase(Phrase::requestTimeouts);
-    case Failure::kCredentials: return phrase(Phrase::requestCredentials);
-    case Failure::kCookieOption: return phrase(Phrase::requestCookieOption);
-    case Failure::kHeaders: return phrase(Phrase::requestHeaders);
-    case Failure::kSend: return phrase(Phrase::requestSend);
-    case Failure::kNoResponse: return phrase(Phrase::requestNoResponse);
-    case Failure::kRead: return phrase(Phrase::requestRead);
+    case Failure::platform: return phrase(Phrase::requestPlatform);
+    case Failure::url: return phrase(Phrase::requestUrl);
+    case Failure::session: return phrase(Phrase::requestSession);
+    case Failure::connection: return phrase(Phrase::requestConnection);
+    case Failure::request: return phrase(Phrase::requestRequest);
+    case Failure::timeouts: return phrase(Phrase::requestTimeouts);
+    case Failure::credentials: return phrase(Phrase::requestCredentials);
+    case Failure::cookieOption: return phrase(Phrase::requestCookieOption);
+    case Failure::headers: return phrase(Phrase::requestHeaders);
+    case Failure::send: return phrase(Phrase::requestSend);
+    case Failure::noResponse: return phrase(Phrase::requestNoResponse);
+    case Failure::read: return phrase(Phrase::requestRead);
   }
   return {};
 }
@@ -313,18 +313,18 @@ bool configureHop(CURL* handle, const HttpRequestArgs& args, const Target& first
 // --- the exchange ---------------------------------------------------------------
 
 struct Outcome {
-  std::optional<Failure> failure;  // ends the call; kRead keeps what arrived
+  std::optional<Failure> failure;  // ends the call; read keeps what arrived
   bool passing = false;            // the failure may pass if tried again
 };
 
 Failure failureOf(CURL* handle, CURLcode code, const Response& response, int redirects) {
-  if (response.head.complete()) return Failure::kRead;
+  if (response.head.complete()) return Failure::read;
   // Later requests of a redirect chain belong to the wait for the response.
-  if (redirects > 0) return Failure::kNoResponse;
+  if (redirects > 0) return Failure::noResponse;
   curl_off_t sendingStarted = 0;
   curl_easy_getinfo(handle, CURLINFO_PRETRANSFER_TIME_T, &sendingStarted);
-  if (sendingStarted == 0 || code == CURLE_SEND_ERROR) return Failure::kSend;
-  return Failure::kNoResponse;
+  if (sendingStarted == 0 || code == CURLE_SEND_ERROR) return Failure::send;
+  return Failure::noResponse;
 }
 
 // 303 turns every method but HEAD into a bodiless GET, 301 and 302 only POST;
@@ -356,7 +356,7 @@ NextHop nextHop(CURL* handle, const Hop& current) {
 Outcome exchange(CURL* handle, const HttpRequestArgs& args, Response& response, Hop hop) {
   const Target first = hop.target;
   for (int redirects = 0;; ++redirects) {
-    if (redirects > 0 && !configureHop(handle, args, first, hop)) return {Failure::kNoResponse};
+    if (redirects > 0 && !configureHop(handle, args, first, hop)) return {Failure::noResponse};
     response.reset();
     const CURLcode code = curl_easy_perform(handle);
     if (code != CURLE_OK) {
@@ -364,7 +364,7 @@ Outcome exchange(CURL* handle, const HttpRequestArgs& args, Response& response, 
     }
     if (args.disableRedirects) return {};
     const NextHop next = nextHop(handle, hop);
-    if (next.failed || (next.hop && redirects == kMaxRedirects)) return {Failure::kNoResponse};
+    if (next.failed || (next.hop && redirects == kMaxRedirects)) return {Failure::noResponse};
     if (!next.hop) return {};
     hop = *next.hop;
   }
@@ -381,8 +381,8 @@ Text statusOf(TextView headers) {
 
 Text failWith(HttpRequestArgs& args, Failure failure) {
   args.statusText = Text(messageOf(failure));
-  if (failure != Failure::kPlatform && failure != Failure::kCredentials &&
-      failure != Failure::kCookieOption) {
+  if (failure != Failure::platform && failure != Failure::credentials &&
+      failure != Failure::cookieOption) {
     processPendingEvents();
   }
   return {};
@@ -420,33 +420,33 @@ Text requestHeaderText(TextView extraHeaders, const std::optional<Text>& cookies
 
 Text httpRequest(HttpRequestArgs& args) {
   RegexMatcher matcher;
-  if (!curl::initialiseLibrary()) return failWith(args, Failure::kPlatform);
+  if (!curl::initialiseLibrary()) return failWith(args, Failure::platform);
   const std::optional<Target> target = parseTarget(gbkToUtf8(args.url));
-  if (!passed(target.has_value())) return failWith(args, Failure::kUrl);
+  if (!passed(target.has_value())) return failWith(args, Failure::url);
 
   Response response(timeoutOf(args.timeoutSeconds));
   const curl::Easy easy = curl::openEasy();
   CURL* handle = easy.get();
   response.handle = handle;
-  if (!passed(handle && setSessionOptions(handle, response))) return failWith(args, Failure::kSession);
+  if (!passed(handle && setSessionOptions(handle, response))) return failWith(args, Failure::session);
   const Hop first{*target, knownMethod(args.method), true};
-  if (!passed(setTarget(handle, args, *target, *target))) return failWith(args, Failure::kConnection);
-  if (!passed(setMethod(handle, args, first))) return failWith(args, Failure::kRequest);
-  if (!passed(setTimeouts(handle, args.timeoutSeconds))) return failWith(args, Failure::kTimeouts);
+  if (!passed(setTarget(handle, args, *target, *target))) return failWith(args, Failure::connection);
+  if (!passed(setMethod(handle, args, first))) return failWith(args, Failure::request);
+  if (!passed(setTimeouts(handle, args.timeoutSeconds))) return failWith(args, Failure::timeouts);
   if (!setServerCredentials(handle, args, *target, *target) || !setProxyCredentials(handle, args)) {
-    return failWith(args, Failure::kCredentials);
+    return failWith(args, Failure::credentials);
   }
-  if (!setCookieHandling(handle, args)) return failWith(args, Failure::kCookieOption);
+  if (!setCookieHandling(handle, args)) return failWith(args, Failure::cookieOption);
   const curl::HeaderList headers = headerListOf(requestHeaderText(args.extraHeaders, args.submittedCookies));
   if (!passed(curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get()) == CURLE_OK)) {
-    return failWith(args, Failure::kHeaders);
+    return failWith(args, Failure::headers);
   }
 
   response.bodyLimit = args.bodyLimit.value_or(SIZE_MAX);
   const Outcome outcome = exchange(handle, args, response, first);
-  if (response.overLimit) return failWith(args, Failure::kRead);
+  if (response.overLimit) return failWith(args, Failure::read);
   args.failedInPassing = outcome.failure.has_value() && outcome.passing;
-  if (outcome.failure && *outcome.failure != Failure::kRead) return failWith(args, *outcome.failure);
+  if (outcome.failure && *outcome.failure != Failure::read) return failWith(args, *outcome.failure);
   passed(true);  // sent, answered and read
   return readResponse(args, response, matcher);
 }
