@@ -109,6 +109,9 @@ PartResult processPartWithRetries(WindowPort& window, TextView endpoint, TextVie
   }
 }
 
+// The number in a part box; full-width digits count as digits.
+int partNumberIn(WindowPort& window, EditBox box) { return textToInt(utf8ToGbk(window.readEditBox(box))); }
+
 void record(BatchSummary& summary, int part, const PartResult& result) {
   if (result.outcome == PartOutcome::downloaded) {
     summary.downloaded.push_back(part);
@@ -152,8 +155,8 @@ BatchSummary runBatch(WindowPort& window, TextView endpoint, const BatchOptions&
   BatchSummary summary;
   // The first number is read once; the last number and the address are read
   // anew for every part, so the user can change them while the batch runs.
-  for (int part = textToInt(window.readEditBox(EditBox::firstPart));
-       part <= textToInt(window.readEditBox(EditBox::lastPart)); ++part) {
+  for (int part = partNumberIn(window, EditBox::firstPart); part <= partNumberIn(window, EditBox::lastPart);
+       ++part) {
     const Text pageUrl = utf8ToGbk(window.readEditBox(EditBox::pageUrl));
     record(summary, part, processPartWithRetries(window, endpoint, pageUrl, part, options));
     if (part == std::numeric_limits<int>::max()) break;  // the next number would wrap

@@ -39,5 +39,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   ProgressToWindow listener;
-  return pindlewick::downloadFile(argv[1], argv[2], listener, std::nullopt).succeeded() ? 0 : 1;
+  // The URL is ASCII, the same in code page 936.
+  const pindlewick::Text url{std::string(argv[1])};
+  return pindlewick::downloadFile(url, argv[2], listener, std::nullopt).succeeded() ? 0 : 1;
 }

@@ -92,7 +92,7 @@ void HttpRequestBody(benchmark::State& state) {
   std::size_t peak = 0;
   measure(state, [&](const std::string& url, std::int64_t megabytes) {
     HttpRequestArgs args;
-    args.url = url;
+    args.url = Text(url);
     peakBytes = liveBytes.load();
     const std::size_t before = liveBytes;
     const Text text = httpRequest(args);

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <string>
 
+#include "text/codepage.h"
+#include "text/phrases.h"
 #include "text/text.h"
 
 namespace pindlewick {
@@ -15,16 +17,15 @@ constexpr std::size_t kMegabyte = 1 << 20;
 // A page of mixed one- and two-byte characters with a marker every ~200 bytes,
 // like the parse service's answers: GBK words, ASCII markup, "格式 MP4" markers.
 Text gbkPage(std::size_t size) {
-  const Text chunk =
-      "<option value=\"https://cdn.example.com/v/1.mp4?k=1\">\xB8\xF1\xCA\xBD MP4</option>"
-      "\xB1\xEA\xCC\xE2\xD6\xD0\xCE\xC4\xCA\xD3\xC6\xB5 ABCDEF abcdef \xA1\xA1 0123456789 "
-      "\xC3\xE8\xCA\xF6\xBD\xCC\xB3\xCC\xB5\xDA\xD2\xBB\xBC\xAF<br/>\r\n";
-  Text page;
+  const std::string chunk = utf8ToGbk(
+      "<option value=\"https://cdn.example.com/v/1.mp4?k=1\">格式 MP4</option>"
+      "标题中文视频 ABCDEF abcdef \u3000 0123456789 描述教程第一集<br/>\r\n").bytes();
+  std::string page;
   page.reserve(size + chunk.size());
   while (page.size() < size) page += chunk;
   page.resize(size);
   if (static_cast<std::uint8_t>(page.back()) >= 0x80) page.back() = ' ';
-  return page;
+  return Text(std::move(page));
 }
 
 // Runs the operation over and over and reports its time per megabyte of input.
@@ -41,7 +42,8 @@ void measurePerMegabyte(benchmark::State& state, std::size_t size, Operation ope
 void FindTextMissing(benchmark::State& state) {
   const std::size_t size = static_cast<std::size_t>(state.range(0)) * kMegabyte;
   const Text page = gbkPage(size);
-  measurePerMegabyte(state, size, [&] { benchmark::DoNotOptimize(findText(page, "\xC3\xE8\xCA\xF6!", {}, false)); });
+  const Text absent = utf8ToGbk("描述!");
+  measurePerMegabyte(state, size, [&] { benchmark::DoNotOptimize(findText(page, absent, {}, false)); });
 }
 
 void FindTextIgnoringCase(benchmark::State& state) {
@@ -61,13 +63,13 @@ void ReplaceTextEveryMarker(benchmark::State& state) {
 void SplitTextAtMarker(benchmark::State& state) {
   const std::size_t size = static_cast<std::size_t>(state.range(0)) * kMegabyte;
   const Text page = gbkPage(size);
-  measurePerMegabyte(state, size, [&] { benchmark::DoNotOptimize(splitText(page, "\xB8\xF1\xCA\xBD MP4")); });
+  measurePerMegabyte(state, size, [&] { benchmark::DoNotOptimize(splitText(page, phrase(Phrase::formatMp4))); });
 }
 
 void ConcatTextGrowing(benchmark::State& state) {
   // Appending many pieces through one growing result must stay linear.
   const std::size_t size = static_cast<std::size_t>(state.range(0)) * kMegabyte;
-  const Text piece = "\xD6\xD0\xCE\xC4 piece,";
+  const Text piece = utf8ToGbk("中文 piece,");
   measurePerMegabyte(state, size, [&] {
     Text result;
     while (result.size() < size) result += concatText({piece, "; "});

@@ -12,7 +12,7 @@ void checkScan(Text headers, Text cookies, Text location) {
   scanResponseHeaders(headers, cookies, location);
   require(location == oldLocation || contains(headers, location),
           "the location comes from a header line");
-  require(cookies.starts_with(oldCookies), "the scan only appends to the cookies");
+  require(cookies.bytes().starts_with(oldCookies.bytes()), "the scan only appends to the cookies");
 }
 
 void checkMerge(Text submitted, Text returned) {
@@ -21,7 +21,7 @@ void checkMerge(Text submitted, Text returned) {
   TextArray seen;
   for (const Text& item : splitText(merged, "; ")) {
     require(removeSpaces(item) == item, "merged items hold no spaces");
-    require(!item.ends_with("=deleted"), "deleted cookies are gone");
+    require(!item.bytes().ends_with("=deleted"), "deleted cookies are gone");
     require(indexOfText(seen, item) == -1, "every merged item is there once");
     appendText(seen, item);
   }

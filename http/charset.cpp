@@ -36,7 +36,7 @@ Text decodeDeclaredCharset(RegexMatcher& matcher, Text text, const Bytes& body) 
   if (needsDecoding(charset)) {
     const std::string_view raw(reinterpret_cast<const char*>(body.data()), body.size());
     // An unknown name would give garbage or nothing; the page is kept instead.
-    if (const auto units = icu::decode(raw, charset)) text = unitsToGbk(*units);
+    if (const auto units = icu::decode(raw, charset.bytes())) text = unitsToGbk(*units);
   }
   processPendingEvents();
   return text;

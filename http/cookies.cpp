@@ -1,16 +1,15 @@
 #include "http/cookies.h"
 
 #include "text/events.h"
+#include "text/phrases.h"
 
 namespace pindlewick {
 namespace {
 
-// "#引号" in code page 936.
-constexpr TextView kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";
 constexpr TextView kItemSeparator = "; ";
 constexpr TextView kDeletionMarker = "=deleted";
 
-Text withQuotes(TextView marker) { return replaceText(marker, kQuotePlaceholder, "\"", {}, {}, true); }
+Text withQuotes(TextView marker) { return replaceText(marker, phrase(Phrase::quotePlaceholder), "\"", {}, {}, true); }
 
 // The value a Set-Cookie line contributes: up to the first ";" behind
 // "Set-Cookie:", or the whole line without its header name. A Set-Cookie2

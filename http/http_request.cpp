@@ -229,7 +229,7 @@ bool setTarget(CURL* handle, const HttpRequestArgs& args, const Target& first, c
   // A plain-HTTP request uses the proxy for plain HTTP only; a secure one for
   // every scheme it is sent on to.
   const bool proxied = !args.proxyAddress.empty() && (first.secure() || !hop.secure());
-  const std::string proxy = proxied ? args.proxyAddress : std::string();
+  const std::string proxy = proxied ? args.proxyAddress.bytes() : std::string();
   return allSet(curl_easy_setopt(handle, CURLOPT_URL, hop.url.c_str()),
                 curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str()));
 }
@@ -395,7 +395,7 @@ bool passed(bool stage) {
 }
 
 Text readResponse(HttpRequestArgs& args, Response& response, RegexMatcher& matcher) {
-  args.returnedHeaders = response.head.raw();
+  args.returnedHeaders = Text(response.head.raw());
   args.statusText = statusOf(args.returnedHeaders);
   scanResponseHeaders(args.returnedHeaders, args.returnedCookies, args.redirectLocation);
   if (args.autoMergeCookies.value_or(true) && args.submittedCookies) {

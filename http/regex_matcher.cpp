@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "text/codepage.h"
+#include "text/phrases.h"
 
 namespace pindlewick {
 namespace {
@@ -20,8 +21,6 @@ constexpr std::uint32_t kMatchLimit = 1'000'000;
 constexpr std::uint32_t kDepthLimit = 10'000;
 constexpr std::uint64_t kStepBudget = 20'000'000;
 
-// "#引号" in code page 936.
-constexpr TextView kQuotePlaceholder = "#\xD2\xFD\xBA\xC5";
 
 struct CodeFree {
   void operator()(pcre2_code* code) const { pcre2_code_free(code); }
@@ -202,7 +201,7 @@ RegexMatcher RegexMatcher::copy() const { return RegexMatcher(last_); }
 bool RegexMatcher::search(TextView pattern, TextView text, bool caseSensitive, bool multiline,
                           bool global, bool quotePlaceholder) {
   auto next = std::make_shared<Search>();
-  next->pattern = quotePlaceholder ? replaceText(pattern, kQuotePlaceholder, "\"", {}, {}, true)
+  next->pattern = quotePlaceholder ? replaceText(pattern, phrase(Phrase::quotePlaceholder), "\"", {}, {}, true)
                                    : Text(pattern);
   next->text = Text(text);
   next->subject = gbkToUnits(text);

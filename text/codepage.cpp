@@ -18,15 +18,15 @@ std::string charsetOf(int codePage) {
   }
 }
 
-TextView untilZero(TextView text) { return text.substr(0, text.find('\0')); }
+TextView untilZero(TextView text) { return text.substr(0, text.bytes().find('\0')); }
 
 // An unknown code page converts to nothing, as the Windows calls give nothing.
 std::u16string toUtf16(TextView text, int codePage) {
-  return icu::decode(text, charsetOf(codePage)).value_or(std::u16string{});
+  return icu::decode(text.bytes(), charsetOf(codePage)).value_or(std::u16string{});
 }
 
 Text fromUtf16(std::u16string_view units, int codePage) {
-  return icu::encode(units, charsetOf(codePage)).value_or(Text{});
+  return Text(icu::encode(units, charsetOf(codePage)).value_or(std::string{}));
 }
 
 WideBytes littleEndianTerminated(std::u16string_view units, bool withTerminator) {
@@ -62,12 +62,12 @@ Text wideToMultiByte(const WideBytes& wide, std::optional<int> codePage) {
   return fromUtf16(beforeTerminator, codePage.value_or(kCodePageAnsi));
 }
 
-Text gbkToUtf8(TextView text) {
-  return wideToMultiByte(ansiToWide(text, kCodePageGbk), kCodePageUtf8);
+std::string gbkToUtf8(TextView text) {
+  return wideToMultiByte(ansiToWide(text, kCodePageGbk), kCodePageUtf8).bytes();
 }
 
 Text utf8ToGbk(std::string_view utf8) {
-  const Text converted = fromUtf16(toUtf16(utf8, kCodePageUtf8), kCodePageGbk);
+  const Text converted = fromUtf16(toUtf16(TextView(utf8), kCodePageUtf8), kCodePageGbk);
   return bytesToText(converted.data(), converted.size());
 }
 
@@ -87,7 +87,7 @@ Text unitsToGbk(std::u16string_view units) {
 
 Text urlEncode(TextView text, bool keepAlnum, bool utf8) {
   if (text.empty()) return {};
-  const Text source = utf8 ? gbkToUtf8(text) : Text(untilZero(text));
+  const std::string source = utf8 ? gbkToUtf8(text) : std::string(untilZero(text).bytes());
   static constexpr char kHexDigits[] = "0123456789ABCDEF";
   Text encoded;
   encoded.reserve(source.size() * 3);

@@ -22,9 +22,11 @@ inline constexpr int kCodePageUtf8 = 65001;
 WideBytes ansiToWide(TextView text, std::optional<int> codePage = std::nullopt);
 // UTF-16LE up to its first zero unit to text in codePage (0 when not given).
 Text wideToMultiByte(const WideBytes& wide, std::optional<int> codePage = std::nullopt);
-// GBK to UTF-8 bytes; the result only feeds urlEncode.
-Text gbkToUtf8(TextView text);
-// UTF-8 to GBK, for texts that enter from outside (front ends, literals).
+// GBK to UTF-8, for texts that leave for the window, the terminal, the file
+// system or the network.
+std::string gbkToUtf8(TextView text);
+// UTF-8 to GBK, for texts that enter from outside; characters GBK cannot hold
+// become "?".
 Text utf8ToGbk(std::string_view utf8);
 // GBK to UTF-16LE with its terminator (unless dropped); "" gives no bytes at all.
 WideBytes gbkToWide(TextView text, bool dropTerminator = false);

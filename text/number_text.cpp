@@ -51,12 +51,13 @@ bool isWhiteSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // "%.13g" writes at least two exponent digits here; the program has always
 // shown three, as in 1e+013.
-Text widenExponent(Text formatted) {
+Text widenExponent(std::string formatted) {
   const std::size_t e = formatted.find('e');
-  if (e == Text::npos || e + 2 > formatted.size()) return formatted;
-  const std::size_t digits = formatted.size() - (e + 2);
-  if (digits < 3) formatted.insert(e + 2, 3 - digits, '0');
-  return formatted;
+  if (e != std::string::npos && e + 2 <= formatted.size()) {
+    const std::size_t digits = formatted.size() - (e + 2);
+    if (digits < 3) formatted.insert(e + 2, 3 - digits, '0');
+  }
+  return Text(std::move(formatted));
 }
 
 // 10^n, from a table where the power is exact and small enough to matter.
@@ -92,7 +93,7 @@ int textToInt(TextView text) {
   return static_cast<int>(value);
 }
 
-Text intToText(int value) { return std::to_string(value); }
+Text intToText(int value) { return Text(std::to_string(value)); }
 
 Text numberToText(double value) {
   char buffer[64];
@@ -125,7 +126,7 @@ Text roundedToHundredthsText(double value) {
   // progress row the printf machinery for it. Anything else takes the long way.
   if (!(std::fabs(rounded) < 1e11)) return numberToText(rounded);
   const auto hundredths = static_cast<std::uint64_t>(std::llround(std::fabs(rounded) * 100));
-  Text text = std::signbit(rounded) ? "-" : "";
+  std::string text = std::signbit(rounded) ? "-" : "";
   text += std::to_string(hundredths / 100);
   const auto fraction = static_cast<unsigned>(hundredths % 100);
   if (fraction != 0) {
@@ -133,7 +134,7 @@ Text roundedToHundredthsText(double value) {
     text += static_cast<char>('0' + fraction / 10);
     if (fraction % 10 != 0) text += static_cast<char>('0' + fraction % 10);
   }
-  return text;
+  return Text(std::move(text));
 }
 
 std::int64_t truncateToInt(double value) {

@@ -40,6 +40,7 @@ constexpr Entry kPhrases[] = {
     {Phrase::formatMp4, "格式 MP4"},
     {Phrase::titleMarker, "标题"},
     {Phrase::descriptionMarker, "描述"},
+    {Phrase::quotePlaceholder, "#引号"},
     {Phrase::requestPlatform, "700 当前系统不支持WinHttp服务!"},
     {Phrase::requestUrl, "701 解析URL地址失败!"},
     {Phrase::requestSession, "702 创建WinHttp会话失败!"},
@@ -55,15 +56,19 @@ constexpr Entry kPhrases[] = {
 };
 
 constexpr std::size_t kPhraseCount = std::size(kPhrases);
-static_assert(kPhraseCount == static_cast<std::size_t>(Phrase::requestRead) + 1,
-              "every phrase has its text");
+constexpr bool inEnumOrder() {
+  for (std::size_t i = 0; i < kPhraseCount; ++i) {
+    if (static_cast<std::size_t>(kPhrases[i].phrase) != i) return false;
+  }
+  return true;
+}
+static_assert(kPhraseCount == static_cast<std::size_t>(Phrase::requestRead) + 1 && inEnumOrder(),
+              "every phrase has its text, in the order of the enum");
 
 // The table in code page 936, made once on first use.
 std::array<Text, kPhraseCount> convertAll() {
   std::array<Text, kPhraseCount> converted;
-  for (const Entry& entry : kPhrases) {
-    converted[static_cast<std::size_t>(entry.phrase)] = utf8ToGbk(entry.utf8);
-  }
+  for (std::size_t i = 0; i < kPhraseCount; ++i) converted[i] = utf8ToGbk(kPhrases[i].utf8);
   return converted;
 }
 

@@ -37,6 +37,8 @@ enum class Phrase {
   formatMp4,         // 格式 MP4
   titleMarker,       // 标题
   descriptionMarker, // 描述
+  // Stands for a double quote in cookie markers and regex patterns
+  quotePlaceholder,  // #引号
   // The HTTP request's numbered failures
   requestPlatform,     // 700
   requestUrl,          // 701

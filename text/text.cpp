@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <ostream>
 
 namespace pindlewick {
 namespace {
@@ -63,6 +64,8 @@ IndexFault::IndexFault(int number)
                                               : "index fault 1: position past the end"),
       number_(number) {}
 
+std::ostream& operator<<(std::ostream& out, TextView text) { return out << text.bytes(); }
+
 int textLength(TextView text) { return static_cast<int>(text.size()); }
 
 Text concatText(std::initializer_list<TextView> parts) {
@@ -74,7 +77,7 @@ Text concatText(std::initializer_list<TextView> parts) {
   return joined;
 }
 
-int compareRaw(TextView a, TextView b) { return sign(a.compare(b)); }
+int compareRaw(TextView a, TextView b) { return sign(a.bytes().compare(b.bytes())); }
 
 int compareText(TextView a, TextView b, bool caseSensitive) {
   if (caseSensitive) return compareRaw(a, b);
@@ -201,7 +204,7 @@ Text removeSpaces(TextView text) {
 
 Text charFromCode(std::uint8_t code) {
   if (code == 0) return {};
-  return Text(1, static_cast<char>(code));
+  return Text(std::string(1, static_cast<char>(code)));
 }
 
 Bytes textToBytes(TextView text) { return Bytes(text.begin(), text.end()); }
@@ -209,7 +212,7 @@ Bytes textToBytes(TextView text) { return Bytes(text.begin(), text.end()); }
 Text bytesToText(const void* data, std::size_t size) {
   const char* begin = static_cast<const char*>(data);
   const void* zero = size == 0 ? nullptr : std::memchr(begin, 0, size);
-  return Text(begin, zero ? static_cast<const char*>(zero) : begin + size);
+  return Text(begin, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - begin) : size);
 }
 
 Text bytesToText(const Bytes& bytes) { return bytesToText(bytes.data(), bytes.size()); }
@@ -223,7 +226,7 @@ Bytes bytesLeft(const Bytes& bytes, int count) {
 
 Bytes blankBytes(int count) { return Bytes(static_cast<std::size_t>(std::max(count, 0)), 0); }
 
-Text blankText(int count) { return Text(static_cast<std::size_t>(std::max(count, 0)), ' '); }
+Text blankText(int count) { return Text(std::string(static_cast<std::size_t>(std::max(count, 0)), ' ')); }
 
 Bytes bytesFromMemory(const void* address, int count) {
   if (count <= 0 || address == nullptr) return {};

@@ -14,18 +14,110 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <iosfwd>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace pindlewick {
 
-using Text = std::string;              // code page 936, no zero byte
-using TextView = std::string_view;     // read-only argument form of a Text
+class Text;
+
+// A read-only view of code page 936 text. A type of its own, like Text, so
+// that UTF-8 and file-system strings never pass for it: they enter only
+// through the conversions of text/codepage.h. Literals are taken as they
+// stand (ASCII is the same in both; Chinese texts live in text/phrases.cpp).
+class TextView {
+ public:
+  static constexpr std::size_t npos = std::string_view::npos;
+
+  constexpr TextView() = default;
+  template <std::size_t N>
+  constexpr TextView(const char (&literal)[N]) : bytes_(literal) {}  // NOLINT: literals are text
+  constexpr TextView(const char* data, std::size_t size) : bytes_(data, size) {}
+  // Bytes known to be code page 936 already (read from the network, say).
+  constexpr explicit TextView(std::string_view bytes) : bytes_(bytes) {}
+
+  constexpr std::string_view bytes() const { return bytes_; }
+  constexpr std::size_t size() const { return bytes_.size(); }
+  constexpr bool empty() const { return bytes_.empty(); }
+  constexpr const char* data() const { return bytes_.data(); }
+  constexpr char operator[](std::size_t offset) const { return bytes_[offset]; }
+  constexpr char front() const { return bytes_.front(); }
+  constexpr char back() const { return bytes_.back(); }
+  constexpr auto begin() const { return bytes_.begin(); }
+  constexpr auto end() const { return bytes_.end(); }
+  constexpr TextView substr(std::size_t offset, std::size_t count = npos) const {
+    return TextView(bytes_.substr(offset, count));
+  }
+  constexpr std::size_t find(TextView what, std::size_t from = 0) const {
+    return bytes_.find(what.bytes_, from);
+  }
+  constexpr bool starts_with(TextView prefix) const { return bytes_.starts_with(prefix.bytes_); }
+  constexpr void remove_suffix(std::size_t count) { bytes_.remove_suffix(count); }
+
+ private:
+  std::string_view bytes_;
+};
+
+// Text in code page 936 (GBK) that never holds a zero byte.
+class Text {
+ public:
+  static constexpr std::size_t npos = std::string::npos;
+
+  Text() = default;
+  template <std::size_t N>
+  Text(const char (&literal)[N]) : bytes_(literal) {}  // NOLINT: literals are text
+  Text(TextView text) : bytes_(text.bytes()) {}       // NOLINT: the same encoding
+  Text(const char* data, std::size_t size) : bytes_(data, size) {}
+  // Bytes known to be code page 936 already.
+  explicit Text(std::string bytes) : bytes_(std::move(bytes)) {}
+
+  operator TextView() const { return TextView(bytes_); }  // NOLINT: the same encoding
+  const std::string& bytes() const { return bytes_; }
+
+  std::size_t size() const { return bytes_.size(); }
+  bool empty() const { return bytes_.empty(); }
+  const char* data() const { return bytes_.data(); }
+  const char* c_str() const { return bytes_.c_str(); }
+  char operator[](std::size_t offset) const { return bytes_[offset]; }
+  char back() const { return bytes_.back(); }
+  auto begin() const { return bytes_.begin(); }
+  auto end() const { return bytes_.end(); }
+  TextView substr(std::size_t offset, std::size_t count = npos) const {
+    return TextView(*this).substr(offset, count);
+  }
+  std::size_t find(TextView what, std::size_t from = 0) const { return bytes_.find(what.bytes(), from); }
+
+  void clear() { bytes_.clear(); }
+  void reserve(std::size_t size) { bytes_.reserve(size); }
+  void push_back(char byte) { bytes_.push_back(byte); }
+  Text& append(TextView more) {
+    bytes_.append(more.bytes());
+    return *this;
+  }
+  Text& operator+=(TextView more) { return append(more); }
+  Text& operator+=(char byte) {
+    bytes_.push_back(byte);
+    return *this;
+  }
+
+ private:
+  std::string bytes_;
+};
+
+// Texts compare byte by byte, a Text with a view or a literal alike.
+constexpr bool operator==(TextView a, TextView b) { return a.bytes() == b.bytes(); }
+constexpr auto operator<=>(TextView a, TextView b) { return a.bytes() <=> b.bytes(); }
+inline Text operator+(TextView a, TextView b) { return Text(a).append(b); }
+// Writes the bytes as they are, for logs and test messages.
+std::ostream& operator<<(std::ostream& out, TextView text);
+
 using Bytes = std::vector<std::uint8_t>;  // any bytes, zero included
-using TextArray = std::vector<Text>;   // elements at positions 1..size
+using TextArray = std::vector<Text>;      // elements at positions 1..size
 
 // Reading an element outside 1..size. The number is the one the program has
 // always reported: 4 for a position below 1, 1 for a position above the size.

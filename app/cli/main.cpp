@@ -169,7 +169,7 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& argum
       if (!retries) return std::nullopt;
       options.batch.retries = *retries;
     } else if (arguments[i] == "--service" && i + 1 < arguments.size()) {
-      options.serviceBase = Text(arguments[++i]);
+      options.serviceBase = utf8ToGbk(arguments[++i]);
     } else if (arguments[i].starts_with("--")) {
       return std::nullopt;
     } else {

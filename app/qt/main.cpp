@@ -7,6 +7,7 @@
 #include "app/initial_state.h"
 #include "app/pipeline.h"
 #include "app/qt/main_window.h"
+#include "text/codepage.h"
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -14,7 +15,7 @@ int main(int argc, char* argv[]) {
   const QStringList arguments = QApplication::arguments();
   const qsizetype service = arguments.indexOf("--service");
   if (service >= 0 && service + 1 < arguments.size()) {
-    serviceBase = arguments[service + 1].toStdString();
+    serviceBase = pindlewick::utf8ToGbk(arguments[service + 1].toStdString());
   }
 
   auto state = std::make_shared<pindlewick::WindowState>(pindlewick::initialWindowState());

@@ -49,7 +49,7 @@ class MainWindowTest : public ::testing::Test {
 
   testing::ParseService service{{"--title", "2", "../outside"}};
   std::shared_ptr<WindowState> state = std::make_shared<WindowState>(initialWindowState());
-  MainWindow window{state, serviceEndpoint(service.base())};
+  MainWindow window{state, serviceEndpoint(Text(service.base()))};
 };
 
 TEST_F(MainWindowTest, StartsWithTheInitialControls) {

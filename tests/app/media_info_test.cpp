@@ -32,7 +32,7 @@ TEST(ExtractMediaInfo, TakesLinkExtensionAndTitle) {
   for (const Case& c : cases) {
     const std::optional<MediaInfo> media = extractMediaInfo(answerPage(c.link, c.title));
     ASSERT_TRUE(media.has_value()) << c.link;
-    EXPECT_EQ(media->mediaLink, Text(c.link));
+    EXPECT_EQ(media->mediaLink, TextView(c.link));
     EXPECT_EQ(media->extension, c.extension);
     EXPECT_EQ(media->title, utf8ToGbk(c.title));
   }

@@ -213,7 +213,7 @@ TEST(CommandLine, UsageAndEmptyRanges) {
 // first part has started.
 class ChangingWindow : public WindowPort {
  public:
-  ChangingWindow(Text lastPart, Text lastPartLater, Text folder)
+  ChangingWindow(std::string lastPart, std::string lastPartLater, std::string folder)
       : lastPart_(std::move(lastPart)), lastPartLater_(std::move(lastPartLater)),
         folder_(std::move(folder)) {}
   std::vector<std::string> statuses;
@@ -239,16 +239,16 @@ class ChangingWindow : public WindowPort {
   void showMessage(TextView, TextView) override {}
 
  private:
-  Text pageUrl_ = kPage;
-  Text lastPart_;
-  Text lastPartLater_;
-  Text folder_;
+  std::string pageUrl_ = kPage;
+  std::string lastPart_;
+  std::string lastPartLater_;
+  std::string folder_;
 };
 
 TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
   struct Case {
-    Text lastPart;
-    Text lastPartLater;
+    std::string lastPart;
+    std::string lastPartLater;
     int parts;
   };
   const Case cases[] = {{"9", "2", 2}, {"1", "3", 3}};  // lowered, raised
@@ -256,7 +256,7 @@ TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
     ParseService service;
     TempDir scratch;
     ChangingWindow window(c.lastPart, c.lastPartLater, scratch.path().string() + "/");
-    const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
+    const BatchSummary summary = runBatch(window, serviceEndpoint(Text(service.base())));
     EXPECT_EQ(summary.partsTried(), c.parts) << c.lastPart << " then " << c.lastPartLater;
     EXPECT_EQ(summary.failed.size(), 0);
     EXPECT_EQ(window.statuses.back(), "任务完成。");
@@ -275,8 +275,8 @@ TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
   ParseService service;
   TempDir scratch;
   auto window = std::make_shared<WindowState>(WindowState::Snapshot{
-      {Text(kPage), "1", "3", scratch.path().string() + "/"}, {}, 0, 0});
-  const Text endpoint = serviceEndpoint(service.base());
+      {kPage, "1", "3", scratch.path().string() + "/"}, {}, 0, 0});
+  const Text endpoint = serviceEndpoint(Text(service.base()));
   BatchSummary first, second;
   std::thread one([&] { first = runBatch(*window, endpoint); });
   std::thread two([&] { second = runBatch(*window, endpoint); });
@@ -313,7 +313,7 @@ TEST(RunBatch, APartWhoseWorkThrowsFailsAndTheBatchGoesOn) {
   TempDir scratch;
   ThrowingWindow window;
   window.editBoxes = {kPage, "1", "2", scratch.path().string() + "/"};
-  const BatchSummary summary = runBatch(window, serviceEndpoint(service.base()));
+  const BatchSummary summary = runBatch(window, serviceEndpoint(Text(service.base())));
   EXPECT_EQ(summary.partsTried(), 2);
   EXPECT_EQ(summary.failed.size(), 1);
   EXPECT_NE(std::find(window.events.begin(), window.events.end(), "信息： 内存不足!"),

@@ -48,7 +48,7 @@ class DownloadTest : public ::testing::Test {
   Outcome download(const std::string& url, const std::string& path,
                    std::optional<std::int64_t> offset = {}) {
     testing::RecordingListener listener;
-    const DownloadResult result = downloadFile(url, path, listener, offset, settings);
+    const DownloadResult result = downloadFile(Text(url), path, listener, offset, settings);
     return {result.succeeded() ? 0 : -1, listener.reports, listener.messages};
   }
   Outcome download(const std::string& url, std::optional<std::int64_t> offset = {}) {

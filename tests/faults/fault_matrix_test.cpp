@@ -112,7 +112,7 @@ TEST(RequestFaults, PartialBodiesComeBackAndFailuresAreNumbered) {
     SCOPED_TRACE(c.name);
     const std::size_t before = server.requests().size();
     HttpRequestArgs args;
-    args.url = c.url;
+    args.url = Text(c.url);
     args.timeoutSeconds = 1;
     args.returnedHeaders = "h";
     args.responseBytes = {1};
@@ -120,7 +120,7 @@ TEST(RequestFaults, PartialBodiesComeBackAndFailuresAreNumbered) {
     const Text result = httpRequest(args);
 
     EXPECT_EQ(args.statusText, c.status);
-    EXPECT_EQ(result, c.body.value_or(""));
+    EXPECT_EQ(result.bytes(), c.body.value_or(""));
     const std::string bytes = c.body.value_or("\x01");
     EXPECT_EQ(args.responseBytes, Bytes(bytes.begin(), bytes.end()));
     if (!c.body) {
@@ -155,7 +155,7 @@ TEST(RequestFaults, InvalidSequencesInADeclaredCharsetAreReplaced) {
     const std::string path = "/page" + std::to_string(index++);
     server.script(path, response("200 OK", "Content-Type: text/html\r\n", c.body));
     HttpRequestArgs args;
-    args.url = server.url(path);
+    args.url = Text(server.url(path));
     EXPECT_EQ(httpRequest(args), c.expected);
     EXPECT_EQ(args.responseBytes, Bytes(c.body.begin(), c.body.end()));
   }
@@ -173,7 +173,7 @@ struct Download {
 Download download(const std::string& url, const fs::path& file) {
   testing::RecordingListener listener;
   const DownloadSettings shortLimits{.connectLimit = 5s, .stallLimit = 1s, .headers = {}};
-  const DownloadResult result = downloadFile(url, file, listener, std::nullopt, shortLimits);
+  const DownloadResult result = downloadFile(Text(url), file, listener, std::nullopt, shortLimits);
   return {result.succeeded() ? 0 : -1, listener.messages, static_cast<int>(listener.reports.size()),
           listener.reports.empty() ? 0 : listener.reports.back().totalBytes};
 }
@@ -275,9 +275,9 @@ std::vector<std::string> whatTheUserReads(const testing::RecordingWindow& window
 // Runs parts 1 to lastPart of the batch into folder; returns what the user read.
 std::vector<std::string> runParts(const std::string& serviceBase, int lastPart, const fs::path& folder) {
   testing::RecordingWindow window;
-  window.editBoxes = {"https://www.example.com/video/BV1xx", "1", intToText(lastPart),
+  window.editBoxes = {"https://www.example.com/video/BV1xx", "1", std::to_string(lastPart),
                       folder.string() + "/"};
-  runBatch(window, serviceEndpoint(serviceBase));
+  runBatch(window, serviceEndpoint(Text(serviceBase)));
   return whatTheUserReads(window);
 }
 

@@ -69,7 +69,7 @@ TEST(MergeCookies, ReturnedWinsDeletedVanishesDuplicatesGo) {
     Text returned = c.returned;
     EXPECT_EQ(mergeCookies(submitted, returned), c.merged) << c.submitted << " + " << c.returned;
     EXPECT_EQ(submitted, c.merged);
-    EXPECT_EQ(returned.find(' '), Text::npos);
+    EXPECT_EQ(returned.bytes().find(' '), std::string::npos);
   }
 }
 

@@ -9,7 +9,7 @@ ScriptedServer& sharedServer() {
 
 HttpRequestArgs argsFor(const std::string& path) {
   HttpRequestArgs args;
-  args.url = sharedServer().url(path);
+  args.url = Text(sharedServer().url(path));
   args.timeoutSeconds = 5;
   return args;
 }

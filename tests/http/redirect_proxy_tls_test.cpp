@@ -40,7 +40,7 @@ TEST(Redirects, ChainsAreFollowedAndOnlyTheLastResponseIsKept) {
   args.redirectLocation = "entry";
   EXPECT_EQ(httpRequest(args), "landed");
   EXPECT_EQ(args.statusText, "200 OK");
-  EXPECT_EQ(args.returnedHeaders.rfind("HTTP/1.1 200 OK\r\nX-Last: yes\r\n", 0), 0u);
+  EXPECT_EQ(args.returnedHeaders.bytes().rfind("HTTP/1.1 200 OK\r\nX-Last: yes\r\n", 0), 0u);
   EXPECT_EQ(args.returnedCookies, "");
   EXPECT_EQ(args.redirectLocation, "entry");
 
@@ -130,13 +130,13 @@ ScriptedServer* SecurePath::secure_ = nullptr;
 TEST_F(SecurePath, OnlyATrustedCertificateIsAccepted) {
   secure_->script("/page", response("200 OK", "", "secure"));
   HttpRequestArgs untrusted;
-  untrusted.url = secure_->url("/page");
+  untrusted.url = Text(secure_->url("/page"));
   EXPECT_EQ(httpRequest(untrusted), "");
   EXPECT_EQ(untrusted.statusText, kSendFailed);
 
   const ScopedTrustedAuthorities trust(authority_->authority().string());
   HttpRequestArgs trusted;
-  trusted.url = secure_->url("/page");
+  trusted.url = Text(secure_->url("/page"));
   EXPECT_EQ(httpRequest(trusted), "secure");
   EXPECT_EQ(trusted.statusText, "200 OK");
 }
@@ -151,10 +151,10 @@ TEST_F(SecurePath, UpToHttpsIsFollowedDownToHttpIsNot) {
   HttpRequestArgs up = argsFor("/up");
   EXPECT_EQ(httpRequest(up), "secure");
   HttpRequestArgs down;
-  down.url = secure_->url("/down");
+  down.url = Text(secure_->url("/down"));
   EXPECT_EQ(httpRequest(down), "moved");
   EXPECT_EQ(down.statusText, "302 Found");
-  EXPECT_EQ(down.redirectLocation, sharedServer().url("/plain"));
+  EXPECT_EQ(down.redirectLocation.bytes(), sharedServer().url("/plain"));
 }
 
 TEST_F(SecurePath, ProxyRulesPerScheme) {
@@ -167,19 +167,19 @@ TEST_F(SecurePath, ProxyRulesPerScheme) {
   const std::string deadProxy = "127.0.0.1:" + std::to_string(testing::freePort());
 
   HttpRequestArgs plain = argsFor("/plain");
-  plain.proxyAddress = proxy.address();
+  plain.proxyAddress = Text(proxy.address());
   EXPECT_EQ(httpRequest(plain), "plain");
   EXPECT_NE(sharedServer().requests().back().find("(tinyproxy/"), std::string::npos);
 
   HttpRequestArgs secure;
-  secure.url = secure_->url("/page");
-  secure.proxyAddress = proxy.address();
+  secure.url = Text(secure_->url("/page"));
+  secure.proxyAddress = Text(proxy.address());
   EXPECT_EQ(httpRequest(secure), "secure");
 
   for (const std::string& url : {sharedServer().url("/plain"), secure_->url("/page")}) {
     HttpRequestArgs dead;
-    dead.url = url;
-    dead.proxyAddress = deadProxy;
+    dead.url = Text(url);
+    dead.proxyAddress = Text(deadProxy);
     EXPECT_EQ(httpRequest(dead), "") << url;
     EXPECT_EQ(dead.statusText, kSendFailed) << url;
   }
@@ -187,11 +187,11 @@ TEST_F(SecurePath, ProxyRulesPerScheme) {
   // A plain-HTTP request uses the proxy for plain HTTP only: the redirect to
   // HTTPS goes direct, past a proxy that would refuse to tunnel it.
   HttpRequestArgs up = argsFor("/up");
-  up.proxyAddress = noTunnels.address();
+  up.proxyAddress = Text(noTunnels.address());
   EXPECT_EQ(httpRequest(up), "secure");
   HttpRequestArgs refused;
-  refused.url = secure_->url("/page");
-  refused.proxyAddress = noTunnels.address();
+  refused.url = Text(secure_->url("/page"));
+  refused.proxyAddress = Text(noTunnels.address());
   EXPECT_EQ(httpRequest(refused), "");
 }
 
@@ -211,7 +211,7 @@ TEST(Proxy, BasicCredentialsOnlyWhenBothHalvesAreGiven) {
   };
   for (const Case& c : cases) {
     HttpRequestArgs args = argsFor("/plain");
-    args.proxyAddress = proxy.address();
+    args.proxyAddress = Text(proxy.address());
     args.proxyUser = c.user;
     args.proxyPassword = c.password;
     httpRequest(args);
