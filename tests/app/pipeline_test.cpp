@@ -43,9 +43,11 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
+// prefix goes before the program on the shell's command line: variables, or
+// a wrapper such as prlimit.
 CliRun runCli(const TempDir& scratch, const std::vector<std::string>& arguments,
-              const std::string& environment = "") {
-  std::string command = environment + " " + PINDLEWICK_CLI;
+              const std::string& prefix = "") {
+  std::string command = prefix + " " + PINDLEWICK_CLI;
   for (const std::string& argument : arguments) command += " '" + argument + "'";
   const fs::path out = scratch.path() / "stdout", err = scratch.path() / "stderr";
   const int status = std::system((command + " >" + out.string() + " 2>" + err.string()).c_str());
@@ -194,6 +196,25 @@ TEST(CommandLine, AnAnswerPastTheLimitFailsItsPartAndTheBatchGoesOn) {
   EXPECT_EQ(run.out, expected);
   EXPECT_FALSE(fs::exists(scratch.path() / "第2集 教程.mp4"));
   EXPECT_EQ(fs::file_size(scratch.path() / "第3集 教程.mp4"), kMediaSize);
+}
+
+TEST(CommandLine, AFileSizeLimitFailsEachPartWithAMessageAndTheBatchGoesOn) {
+  ParseService service;
+  TempDir scratch;
+  constexpr std::size_t kLimit = 20000;
+  // Without help the limit raises SIGXFSZ, which ends a program (exit 153).
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "2", scratch.path().string() + "/"},
+                            "prlimit --fsize=" + std::to_string(kLimit));
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "信息：写文件出错!\n信息：写文件出错!\n汇总：下载 0，失败 2（1P 2P），已完整 0\n");
+  const std::vector<std::string> expected = {"开始解析1P。", "解析1P完成，正在下载。", "开始解析2P。",
+                                             "解析2P完成，正在下载。", "任务完成。"};
+  EXPECT_EQ(run.out, expected);
+  for (const char* name : {"第1集 教程.mp4", "第2集 教程.mp4"}) {
+    const std::string stored = testing::readFile(scratch.path() / name);
+    EXPECT_EQ(stored.size(), kLimit) << name;
+    EXPECT_TRUE(stored == testing::patternBytes(kLimit)) << name << ": the first bytes, whole";
+  }
 }
 
 TEST(CommandLine, UsageAndEmptyRanges) {
