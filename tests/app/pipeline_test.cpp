@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -292,25 +293,51 @@ TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
   }
 }
 
+// Two batches on the same window, each with its own service: every part's
+// title, extension and media size tell the batches apart, so a part stored
+// under the other batch's name or with its bytes shows.
 TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
-  ParseService service;
+  testing::PatternServer media;
+  struct Batch {
+    std::string titlePrefix;
+    std::string extension;
+    std::size_t baseSize;
+  };
+  const Batch batches[] = {{"甲", "mp4", 30000}, {"乙", "flv", 40000}};
+  auto sizeOf = [](const Batch& batch, int part) { return batch.baseSize + static_cast<std::size_t>(part); };
+  std::vector<std::unique_ptr<ParseService>> services;
+  for (const Batch& batch : batches) {
+    std::vector<std::string> options;
+    for (int part = 1; part <= 3; ++part) {
+      options.insert(options.end(),
+                     {"--title", std::to_string(part), batch.titlePrefix + std::to_string(part), "--link",
+                      std::to_string(part),
+                      media.url("/bytes." + batch.extension + "?size=" + std::to_string(sizeOf(batch, part)))});
+    }
+    services.push_back(std::make_unique<ParseService>(options));
+  }
   TempDir scratch;
   auto window = std::make_shared<WindowState>(WindowState::Snapshot{
       {Text(kPage), "1", "3", scratch.path().string() + "/"}, {}, 0, 0});
-  const Text endpoint = serviceEndpoint(service.base());
   BatchSummary first, second;
-  std::thread one([&] { first = runBatch(*window, endpoint); });
-  std::thread two([&] { second = runBatch(*window, endpoint); });
+  std::thread one([&] { first = runBatch(*window, serviceEndpoint(services[0]->base())); });
+  std::thread two([&] { second = runBatch(*window, serviceEndpoint(services[1]->base())); });
   one.join();
   two.join();
+  EXPECT_EQ(first.partsTried(), 3);
+  EXPECT_EQ(second.partsTried(), 3);
   EXPECT_EQ(first.failed.size() + second.failed.size(), 0);
-  EXPECT_EQ(first.partsTried() + second.partsTried(), 6);
   EXPECT_EQ(gbkToUtf8(window->snapshot().labels[static_cast<std::size_t>(Label::status)]),
             "任务完成。");
-  for (int part = 1; part <= 3; ++part) {
-    const fs::path file = scratch.path() / ("第" + std::to_string(part) + "集 教程.mp4");
-    EXPECT_EQ(testing::readFile(file), testing::patternBytes(kMediaSize)) << file;
+  for (const Batch& batch : batches) {
+    for (int part = 1; part <= 3; ++part) {
+      const fs::path file = scratch.path() / (batch.titlePrefix + std::to_string(part) + "." + batch.extension);
+      const std::string stored = testing::readFile(file);
+      EXPECT_EQ(stored.size(), sizeOf(batch, part)) << file;
+      EXPECT_TRUE(stored == testing::patternBytes(sizeOf(batch, part))) << file;
+    }
   }
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 6);
 }
 
 // A window whose folder box cannot be read for the first part (as when
