@@ -122,13 +122,16 @@ TEST_F(MainWindowTest, ClickRunsABatchAndAMessageWaitsForOk) {
   control<QLineEdit>("编辑框4")->setText(QString::fromStdString(folder.path().string() + "/"));
 
   // The second part's title would leave the folder: its message box is answered by
-  // pressing OK once it shows, and the batch then ends.
+  // pressing OK once it shows, and the batch then ends. Until OK the worker
+  // waits, so the last status it wrote is still the one before the message.
   QString messageSeen;
+  std::string statusWhileAsked;
   QTimer answerer;
   QObject::connect(&answerer, &QTimer::timeout, [&] {
     for (auto* box : window.findChildren<QMessageBox*>()) {
       if (!box->isVisible()) continue;
       messageSeen = box->windowTitle() + box->text();
+      statusWhileAsked = gbkToUtf8(state->snapshot().labels[static_cast<std::size_t>(Label::status)]);
       box->button(QMessageBox::Ok)->click();
     }
   });
@@ -137,6 +140,7 @@ TEST_F(MainWindowTest, ClickRunsABatchAndAMessageWaitsForOk) {
   control<QPushButton>("按钮1")->click();
   ASSERT_TRUE(serveUntilStatus("任务完成。"));
   EXPECT_EQ(messageSeen, "信息：不能打开本地的文件!");
+  EXPECT_EQ(statusWhileAsked, "解析2P完成，正在下载。") << "the worker goes on only after OK";
   EXPECT_EQ(control<QProgressBar>("进度条1")->value(), 100);
   EXPECT_EQ(control<QLabel>("标签7")->text(), "100%");
   EXPECT_EQ(std::filesystem::file_size(folder.path() / "第1集 教程.mp4"),
