@@ -16,6 +16,8 @@ PACKAGES=(
   clang libclang-rt-14-dev
   # fixture servers used by the HTTP and download tests
   nginx-light tinyproxy openssl curl
+  # prlimit, which runs the command line under a file-size limit in its tests
+  util-linux
   # peers and peak memory of the benchmark command
   wget time
 )

@@ -11,6 +11,7 @@
 #include <array>
 #include <charconv>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -201,5 +202,8 @@ int run(const std::vector<std::string_view>& arguments) {
 }  // namespace pindlewick
 
 int main(int argc, char* argv[]) {
+  // Past a file-size limit a write then fails with EFBIG, so the part fails
+  // with a message and the batch goes on instead of the signal ending it.
+  std::signal(SIGXFSZ, SIG_IGN);
   return pindlewick::run(std::vector<std::string_view>(argv + 1, argv + argc));
 }

@@ -1,6 +1,7 @@
 // Starts the window; `--service BASE` points it at a parse service.
 #include <QApplication>
 #include <QStringList>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -10,6 +11,9 @@
 #include "text/codepage.h"
 
 int main(int argc, char* argv[]) {
+  // Past a file-size limit a write then fails with EFBIG, so the part fails
+  // with a message and the batch goes on instead of the signal ending it.
+  std::signal(SIGXFSZ, SIG_IGN);
   QApplication application(argc, argv);
   pindlewick::Text serviceBase = pindlewick::defaultServiceBase();
   const QStringList arguments = QApplication::arguments();

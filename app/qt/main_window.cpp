@@ -1,6 +1,7 @@
 #include "app/qt/main_window.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLabel>
 #include <algorithm>
 #include <QLineEdit>
@@ -23,12 +24,26 @@ QString toQt(TextView gbk) { return QString::fromStdString(gbkToUtf8(gbk)); }
 // most this often and always ends on the last value written.
 constexpr int kRefreshMs = 50;
 
+// Every control has a fixed place and size in pixels, so the texts get a
+// fixed font sized in pixels too: the CJK font the program ships with, not
+// whatever a desktop prefers, so that what fits here fits everywhere.
+QFont fixedFont(int pixels) {
+  QFont font("WenQuanYi Micro Hei");
+  font.setPixelSize(pixels);
+  return font;
+}
+constexpr int kTextPixels = 12;
+// The percentage and the speed share the 140 pixels beside the bar: a pixel
+// smaller, "100.00%" and "999999.99KB/秒" both fit with a gap between them.
+constexpr int kProgressRowTextPixels = 11;
+
 }  // namespace
 
 MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
     : state_(std::move(state)), serviceEndpoint_(std::move(serviceEndpoint)) {
   setWindowTitle("Pindlewick");
   setGeometry(50, 50, 380, 250);
+  setFont(fixedFont(kTextPixels));
   const WindowState::Snapshot initial = state_->snapshot();
 
   addLabel("标签1", 8, 8, 32, phrase(Phrase::urlLabel));
@@ -55,10 +70,15 @@ MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
   progressBar_->setRange(0, 100);
   progressBar_->setValue(0);
   progressBar_->setTextVisible(false);
+  // Both reach into the free space on their right: the percentage up to the
+  // speed, the speed up to the window's edge.
   labels_[static_cast<std::size_t>(Label::percent)] =
-      addLabel("标签7", 240, 168, 40, initial.labels[static_cast<std::size_t>(Label::percent)]);
+      addLabel("标签7", 240, 168, 48, initial.labels[static_cast<std::size_t>(Label::percent)]);
   labels_[static_cast<std::size_t>(Label::speed)] =
-      addLabel("标签6", 288, 168, 80, initial.labels[static_cast<std::size_t>(Label::speed)]);
+      addLabel("标签6", 288, 168, 92, initial.labels[static_cast<std::size_t>(Label::speed)]);
+  for (const Label row : {Label::percent, Label::speed}) {
+    labels_[static_cast<std::size_t>(row)]->setFont(fixedFont(kProgressRowTextPixels));
+  }
 
   refreshTimer_ = new QTimer(this);
   connect(refreshTimer_, &QTimer::timeout, this, &MainWindow::refresh);

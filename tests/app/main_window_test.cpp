@@ -5,12 +5,16 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+
+#include <vector>
 
 #include "app/initial_state.h"
 #include "app/pipeline.h"
@@ -63,8 +67,8 @@ TEST_F(MainWindowTest, StartsWithTheInitialControls) {
   const Expected labels[] = {
       {"标签1", {8, 8, 32, 24}, "URL："},       {"标签2", {8, 40, 24, 24}, "从P"},
       {"标签3", {88, 40, 56, 24}, "下载到P"},   {"标签4", {8, 72, 64, 24}, "保存位置："},
-      {"标签5", {8, 144, 360, 24}, "下载未开始"}, {"标签7", {240, 168, 40, 24}, ""},
-      {"标签6", {288, 168, 80, 24}, "下载速度"},
+      {"标签5", {8, 144, 360, 24}, "下载未开始"}, {"标签7", {240, 168, 48, 24}, ""},
+      {"标签6", {288, 168, 92, 24}, "下载速度"},
   };
   for (const Expected& e : labels) {
     QLabel* label = control<QLabel>(e.name);
@@ -90,6 +94,41 @@ TEST_F(MainWindowTest, StartsWithTheInitialControls) {
   EXPECT_EQ(bar->minimum(), 0);
   EXPECT_EQ(bar->maximum(), 100);
   EXPECT_FALSE(bar->isTextVisible());
+}
+
+// Every label shows the widest text it can be given whole: every pixel the
+// text covers, in the font the label draws it with, lies inside the label.
+TEST_F(MainWindowTest, EveryLabelHoldsItsWidestTextWhole) {
+  struct Reachable {
+    const char* name;
+    std::vector<QString> texts;
+  };
+  const Reachable labels[] = {
+      {"标签1", {"URL："}},
+      {"标签2", {"从P"}},
+      {"标签3", {"下载到P"}},
+      {"标签4", {"保存位置："}},
+      {"标签5", {"下载未开始", "开始解析2147483647P。", "解析2147483647P完成，正在下载。",
+                 "2147483647P解析失败。", "任务完成。"}},
+      {"标签7", {"100%", "100.00%"}},
+      {"标签6", {"下载速度", "999999.99KB/秒"}},
+  };
+  window.show();  // styled and laid out as the user sees it
+  for (const Reachable& reachable : labels) {
+    QLabel* label = control<QLabel>(reachable.name);
+    const QRect room = label->contentsRect();
+    const QFontMetrics metrics = label->fontMetrics();
+    for (const QString& text : reachable.texts) {
+      const QRect ink = metrics.boundingRect(text);  // drawn from the left of the room
+      EXPECT_TRUE(ink.left() >= 0 && ink.right() < room.width())
+          << reachable.name << " \"" << text.toStdString() << "\" covers x " << ink.left() << ".."
+          << ink.right() << " of 0.." << room.width() - 1 << " in " << QFontInfo(label->font()).family().toStdString()
+          << " " << QFontInfo(label->font()).pixelSize() << "px";
+    }
+    EXPECT_LE(metrics.height(), room.height()) << reachable.name;
+    EXPECT_TRUE(label->geometry().right() < window.width() && label->geometry().bottom() < window.height())
+        << reachable.name << " lies inside the window";
+  }
 }
 
 TEST_F(MainWindowTest, TypingReachesTheWorkersAndWritesReachTheWindow) {
@@ -122,13 +161,16 @@ TEST_F(MainWindowTest, ClickRunsABatchAndAMessageWaitsForOk) {
   control<QLineEdit>("编辑框4")->setText(QString::fromStdString(folder.path().string() + "/"));
 
   // The second part's title would leave the folder: its message box is answered by
-  // pressing OK once it shows, and the batch then ends.
+  // pressing OK once it shows, and the batch then ends. Until OK the worker
+  // waits, so the last status it wrote is still the one before the message.
   QString messageSeen;
+  std::string statusWhileAsked;
   QTimer answerer;
   QObject::connect(&answerer, &QTimer::timeout, [&] {
     for (auto* box : window.findChildren<QMessageBox*>()) {
       if (!box->isVisible()) continue;
       messageSeen = box->windowTitle() + box->text();
+      statusWhileAsked = gbkToUtf8(state->snapshot().labels[static_cast<std::size_t>(Label::status)]);
       box->button(QMessageBox::Ok)->click();
     }
   });
@@ -137,6 +179,7 @@ TEST_F(MainWindowTest, ClickRunsABatchAndAMessageWaitsForOk) {
   control<QPushButton>("按钮1")->click();
   ASSERT_TRUE(serveUntilStatus("任务完成。"));
   EXPECT_EQ(messageSeen, "信息：不能打开本地的文件!");
+  EXPECT_EQ(statusWhileAsked, "解析2P完成，正在下载。") << "the worker goes on only after OK";
   EXPECT_EQ(control<QProgressBar>("进度条1")->value(), 100);
   EXPECT_EQ(control<QLabel>("标签7")->text(), "100%");
   EXPECT_EQ(std::filesystem::file_size(folder.path() / "第1集 教程.mp4"),

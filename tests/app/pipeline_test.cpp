@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
@@ -43,9 +44,11 @@ std::vector<std::string> linesOf(const std::string& text) {
   return lines;
 }
 
+// prefix goes before the program on the shell's command line: variables, or
+// a wrapper such as prlimit.
 CliRun runCli(const TempDir& scratch, const std::vector<std::string>& arguments,
-              const std::string& environment = "") {
-  std::string command = environment + " " + PINDLEWICK_CLI;
+              const std::string& prefix = "") {
+  std::string command = prefix + " " + PINDLEWICK_CLI;
   for (const std::string& argument : arguments) command += " '" + argument + "'";
   const fs::path out = scratch.path() / "stdout", err = scratch.path() / "stderr";
   const int status = std::system((command + " >" + out.string() + " 2>" + err.string()).c_str());
@@ -196,6 +199,25 @@ TEST(CommandLine, AnAnswerPastTheLimitFailsItsPartAndTheBatchGoesOn) {
   EXPECT_EQ(fs::file_size(scratch.path() / "第3集 教程.mp4"), kMediaSize);
 }
 
+TEST(CommandLine, AFileSizeLimitFailsEachPartWithAMessageAndTheBatchGoesOn) {
+  ParseService service;
+  TempDir scratch;
+  constexpr std::size_t kLimit = 20000;
+  // Without help the limit raises SIGXFSZ, which ends a program (exit 153).
+  const CliRun run = runCli(scratch, {"--service", service.base(), kPage, "1", "2", scratch.path().string() + "/"},
+                            "prlimit --fsize=" + std::to_string(kLimit));
+  EXPECT_EQ(run.exitStatus, 1);
+  EXPECT_EQ(run.err, "信息：写文件出错!\n信息：写文件出错!\n汇总：下载 0，失败 2（1P 2P），已完整 0\n");
+  const std::vector<std::string> expected = {"开始解析1P。", "解析1P完成，正在下载。", "开始解析2P。",
+                                             "解析2P完成，正在下载。", "任务完成。"};
+  EXPECT_EQ(run.out, expected);
+  for (const char* name : {"第1集 教程.mp4", "第2集 教程.mp4"}) {
+    const std::string stored = testing::readFile(scratch.path() / name);
+    EXPECT_EQ(stored.size(), kLimit) << name;
+    EXPECT_TRUE(stored == testing::patternBytes(kLimit)) << name << ": the first bytes, whole";
+  }
+}
+
 TEST(CommandLine, UsageAndEmptyRanges) {
   TempDir scratch;
   const CliRun usage = runCli(scratch, {"only", "three", "arguments"});
@@ -271,25 +293,51 @@ TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
   }
 }
 
+// Two batches on the same window, each with its own service: every part's
+// title, extension and media size tell the batches apart, so a part stored
+// under the other batch's name or with its bytes shows.
 TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
-  ParseService service;
+  testing::PatternServer media;
+  struct Batch {
+    std::string titlePrefix;
+    std::string extension;
+    std::size_t baseSize;
+  };
+  const Batch batches[] = {{"甲", "mp4", 30000}, {"乙", "flv", 40000}};
+  auto sizeOf = [](const Batch& batch, int part) { return batch.baseSize + static_cast<std::size_t>(part); };
+  std::vector<std::unique_ptr<ParseService>> services;
+  for (const Batch& batch : batches) {
+    std::vector<std::string> options;
+    for (int part = 1; part <= 3; ++part) {
+      options.insert(options.end(),
+                     {"--title", std::to_string(part), batch.titlePrefix + std::to_string(part), "--link",
+                      std::to_string(part),
+                      media.url("/bytes." + batch.extension + "?size=" + std::to_string(sizeOf(batch, part)))});
+    }
+    services.push_back(std::make_unique<ParseService>(options));
+  }
   TempDir scratch;
   auto window = std::make_shared<WindowState>(WindowState::Snapshot{
       {kPage, "1", "3", scratch.path().string() + "/"}, {}, 0, 0});
-  const Text endpoint = serviceEndpoint(Text(service.base()));
   BatchSummary first, second;
-  std::thread one([&] { first = runBatch(*window, endpoint); });
-  std::thread two([&] { second = runBatch(*window, endpoint); });
+  std::thread one([&] { first = runBatch(*window, serviceEndpoint(Text(services[0]->base()))); });
+  std::thread two([&] { second = runBatch(*window, serviceEndpoint(Text(services[1]->base()))); });
   one.join();
   two.join();
+  EXPECT_EQ(first.partsTried(), 3);
+  EXPECT_EQ(second.partsTried(), 3);
   EXPECT_EQ(first.failed.size() + second.failed.size(), 0);
-  EXPECT_EQ(first.partsTried() + second.partsTried(), 6);
   EXPECT_EQ(gbkToUtf8(window->snapshot().labels[static_cast<std::size_t>(Label::status)]),
             "任务完成。");
-  for (int part = 1; part <= 3; ++part) {
-    const fs::path file = scratch.path() / ("第" + std::to_string(part) + "集 教程.mp4");
-    EXPECT_EQ(testing::readFile(file), testing::patternBytes(kMediaSize)) << file;
+  for (const Batch& batch : batches) {
+    for (int part = 1; part <= 3; ++part) {
+      const fs::path file = scratch.path() / (batch.titlePrefix + std::to_string(part) + "." + batch.extension);
+      const std::string stored = testing::readFile(file);
+      EXPECT_EQ(stored.size(), sizeOf(batch, part)) << file;
+      EXPECT_TRUE(stored == testing::patternBytes(sizeOf(batch, part))) << file;
+    }
   }
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch.path()), fs::directory_iterator()), 6);
 }
 
 // A window whose folder box cannot be read for the first part (as when

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <thread>
 
 namespace pindlewick {
@@ -33,20 +32,20 @@ TEST(WindowState, WorkersReadBoxesAndWriteControls) {
 
 TEST(WindowState, MessageWaitsForItsAnswer) {
   WindowState state(someState());
-  std::atomic<bool> returned = false;
+  std::atomic<bool> answering = false;
+  bool answeredBeforeReturn = false;
   std::thread worker([&] {
     state.showMessage("problem", "caption");
-    returned = true;
+    answeredBeforeReturn = answering;
   });
   std::optional<WindowState::Message> message;
   while (!(message = state.nextMessage())) std::this_thread::yield();
   EXPECT_EQ(message->text, "problem");
   EXPECT_EQ(message->caption, "caption");
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_FALSE(returned) << "the worker must wait for OK";
+  answering = true;
   state.answerMessage(message->id);
   worker.join();
-  EXPECT_TRUE(returned);
+  EXPECT_TRUE(answeredBeforeReturn) << "the worker must wait for OK";
   EXPECT_FALSE(state.nextMessage().has_value());
 }
 

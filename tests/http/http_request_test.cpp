@@ -170,7 +170,8 @@ struct FailureCase {
 TEST(HttpRequest, FailuresAreNumberedAndLeaveTheOutputs) {
   sharedServer().script("/silent", "", true);
   sharedServer().script("/to-ftp", response("302 Found", "Location: ftp://127.0.0.1/x\r\n", ""));
-  const std::string closedPort = std::to_string(testing::freePort());
+  const testing::ReservedPort nothingListens;
+  const std::string closedPort = std::to_string(nothingListens.number());
   const FailureCase cases[] = {
       {"empty", "", kUrlFailed},
       {"no scheme", "127.0.0.1/x", kUrlFailed},

@@ -164,7 +164,8 @@ TEST_F(SecurePath, ProxyRulesPerScheme) {
   sharedServer().script("/up", redirectTo("302 Found", secure_->url("/page")));
   const Tinyproxy proxy;
   const Tinyproxy noTunnels({}, {}, false);
-  const std::string deadProxy = "127.0.0.1:" + std::to_string(testing::freePort());
+  const testing::ReservedPort nothingListens;
+  const std::string deadProxy = "127.0.0.1:" + std::to_string(nothingListens.number());
 
   HttpRequestArgs plain = argsFor("/plain");
   plain.proxyAddress = Text(proxy.address());
@@ -221,7 +222,8 @@ TEST(Proxy, BasicCredentialsOnlyWhenBothHalvesAreGiven) {
 
 TEST(Proxy, EnvironmentVariablesDoNotLeakIn) {
   sharedServer().script("/plain", response("200 OK", "", "plain"));
-  const std::string deadProxy = "http://127.0.0.1:" + std::to_string(testing::freePort());
+  const testing::ReservedPort nothingListens;
+  const std::string deadProxy = "http://127.0.0.1:" + std::to_string(nothingListens.number());
   for (const char* name : {"http_proxy", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"}) {
     setenv(name, deadProxy.c_str(), 1);
   }

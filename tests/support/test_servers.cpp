@@ -70,6 +70,18 @@ bool accepts(int port) {
   return connected;
 }
 
+// Waits until something accepts connections on the port; false when nothing
+// does within seconds. On a reserved port that can only be the server started
+// for it.
+bool waitForListener(int port) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!accepts(port)) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
 std::string loopbackUrl(const std::string& scheme, int port, const std::string& path) {
   return scheme + "://127.0.0.1:" + std::to_string(port) + path;
 }
@@ -161,24 +173,20 @@ std::string ChildProcess::readLine() {
 
 bool runCommand(const std::vector<std::string>& argv) { return exitStatusOf(spawn(argv, -1)) == 0; }
 
-int freePort() {
-  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+ReservedPort::ReservedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+  const int reuse = 1;
   sockaddr_in address = loopback(0);
   socklen_t length = sizeof address;
-  ::bind(listener, reinterpret_cast<const sockaddr*>(&address), length);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-  ::close(listener);
-  return ntohs(address.sin_port);
+  if (socket_ < 0 || ::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
+      ::bind(socket_, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
+      ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (socket_ >= 0) ::close(socket_);
+    throw std::runtime_error("cannot reserve a port");
+  }
+  number_ = ntohs(address.sin_port);
 }
 
-bool waitForListener(int port) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!accepts(port)) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
+ReservedPort::~ReservedPort() { ::close(socket_); }
 
 PatternServer::PatternServer(const fs::path& certificate, const fs::path& key)
     : scheme_(schemeFor(certificate)),
@@ -223,27 +231,28 @@ std::string response(const std::string& status, const std::string& headers, cons
 }
 
 NginxServer::NginxServer(const fs::path& root)
-    : port_(freePort()),
-      process_([&] {
-        writeFile(work_.path() / "nginx.conf", nginxConfig(work_.path(), root, port_));
+    : process_([&] {
+        writeFile(work_.path() / "nginx.conf", nginxConfig(work_.path(), root, port_.number()));
         return std::vector<std::string>{PINDLEWICK_NGINX, "-e", (work_.path() / "error.log").string(),
                                         "-p", work_.path().string(), "-c",
                                         (work_.path() / "nginx.conf").string()};
       }()) {
-  if (!waitForListener(port_)) {
+  if (!waitForListener(port_.number())) {
     throw std::runtime_error("nginx did not start: " + readFile(work_.path() / "error.log"));
   }
 }
 
-std::string NginxServer::url(const std::string& path) const { return loopbackUrl("http", port_, path); }
+std::string NginxServer::url(const std::string& path) const {
+  return loopbackUrl("http", port_.number(), path);
+}
 
 Tinyproxy::Tinyproxy(const std::string& user, const std::string& password, bool allowTunnels)
-    : port_(freePort()),
-      process_([&] {
-        writeFile(dir_.path() / "tinyproxy.conf", tinyproxyConfig(port_, user, password, allowTunnels));
+    : process_([&] {
+        writeFile(dir_.path() / "tinyproxy.conf",
+                  tinyproxyConfig(port_.number(), user, password, allowTunnels));
         return std::vector<std::string>{"tinyproxy", "-d", "-c", (dir_.path() / "tinyproxy.conf").string()};
       }()) {
-  if (!waitForListener(port_)) throw std::runtime_error("tinyproxy did not start");
+  if (!waitForListener(port_.number())) throw std::runtime_error("tinyproxy did not start");
 }
 
 TestAuthority::TestAuthority() {

@@ -45,12 +45,23 @@ class ChildProcess {
 // with status 0.
 bool runCommand(const std::vector<std::string>& argv);
 
-// A port on 127.0.0.1 that nothing listens on (just now).
-int freePort();
+// A port on 127.0.0.1, held for as long as this object lives by a bound
+// socket that never listens: connections to it are refused, and the system
+// hands it to no other socket. A server that binds with SO_REUSEADDR (nginx
+// and tinyproxy do) can still listen on it, so there is no moment between
+// choosing the port and the server taking it in which another process could.
+class ReservedPort {
+ public:
+  ReservedPort();
+  ~ReservedPort();
+  ReservedPort(const ReservedPort&) = delete;
+  ReservedPort& operator=(const ReservedPort&) = delete;
+  int number() const { return number_; }
 
-// Waits until something accepts connections on the port; false when nothing
-// does within seconds.
-bool waitForListener(int port);
+ private:
+  int socket_;
+  int number_;
+};
 
 // The download tests' server (see pattern_server.py for its paths): the
 // path chooses a generated answer, mostly bytes of patternBytes.
@@ -103,21 +114,21 @@ class NginxServer {
 
  private:
   TempDir work_;
-  int port_;
+  ReservedPort port_;
   ChildProcess process_;
 };
 
-// tinyproxy on a free port; with a user and password it asks for them.
+// tinyproxy on a port of its own; with a user and password it asks for them.
 // Without tunnels it refuses every CONNECT.
 class Tinyproxy {
  public:
   explicit Tinyproxy(const std::string& user = {}, const std::string& password = {},
                      bool allowTunnels = true);
-  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string address() const { return "127.0.0.1:" + std::to_string(port_.number()); }
 
  private:
   TempDir dir_;
-  int port_;
+  ReservedPort port_;
   ChildProcess process_;
 };
 

@@ -4,9 +4,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 #include "text/events.h"
@@ -53,7 +54,8 @@ TEST(PauseResponsive, WaitsTheInterval) {
   EXPECT_LT(timeOf([] { EXPECT_TRUE(pauseResponsive(-5, kSeconds)); }), milliseconds(1000));
 }
 
-// A pump whose events are counts posted to an eventfd by other threads.
+// A pump whose events are counts posted to an eventfd by other threads. A
+// poster can wait until what it posted has been handled.
 class EventFdPump : public EventPump {
  public:
   EventFdPump() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
@@ -61,33 +63,60 @@ class EventFdPump : public EventPump {
   int wakeDescriptor() const override { return fd_; }
   void processPending() override {
     std::uint64_t count = 0;
-    if (::read(fd_, &count, sizeof count) == sizeof count) handled += static_cast<int>(count);
+    if (::read(fd_, &count, sizeof count) != sizeof count) return;
+    {
+      const std::lock_guard lock(mutex_);
+      handled_ += static_cast<int>(count);
+    }
+    changed_.notify_all();
   }
   void post() const {
     const std::uint64_t one = 1;
     EXPECT_EQ(::write(fd_, &one, sizeof one), static_cast<ssize_t>(sizeof one));
   }
-  int handled = 0;
+  int handled() const {
+    const std::lock_guard lock(mutex_);
+    return handled_;
+  }
+  // Waits until count events have been handled or giveUp() is called.
+  void awaitHandled(int count) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return handled_ >= count || gaveUp_; });
+  }
+  void giveUp() {
+    {
+      const std::lock_guard lock(mutex_);
+      gaveUp_ = true;
+    }
+    changed_.notify_all();
+  }
 
  private:
   int fd_;
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  int handled_ = 0;
+  bool gaveUp_ = false;
 };
 
 TEST(PauseResponsive, HandlesEventsWithoutEndingEarly) {
   EventFdPump pump;
   ScopedEventPump installed(pump);
-  std::atomic<bool> stop = false;
+  // The poster posts each event once the one before it has been handled and
+  // never sleeps: five hand-offs between threads, far inside the pause even
+  // on a loaded machine.
+  constexpr int kEvents = 5;
   std::thread poster([&] {
-    for (int i = 0; i < 5 && !stop; ++i) {
-      std::this_thread::sleep_for(milliseconds(20));
+    for (int i = 1; i <= kEvents; ++i) {
       pump.post();
+      pump.awaitHandled(i);
     }
   });
-  const milliseconds waited = timeOf([] { pauseResponsive(300); });
-  stop = true;
+  const milliseconds waited = timeOf([] { pauseResponsive(500); });
+  pump.giveUp();
   poster.join();
-  EXPECT_GE(waited, milliseconds(300));
-  EXPECT_EQ(pump.handled, 5);
+  EXPECT_GE(waited, milliseconds(500));
+  EXPECT_EQ(pump.handled(), kEvents);
 }
 
 TEST(ProcessPendingEvents, UsesThePumpOfTheCallingThreadOnly) {
@@ -97,7 +126,7 @@ TEST(ProcessPendingEvents, UsesThePumpOfTheCallingThreadOnly) {
     ScopedEventPump installed(pump);
     pump.post();
     processPendingEvents();
-    EXPECT_EQ(pump.handled, 1);
+    EXPECT_EQ(pump.handled(), 1);
     std::thread other([&] { EXPECT_EQ(currentEventPump(), nullptr); });
     other.join();
   }
