@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian package the project needs, skipping those already present.
-# Works as root on a fresh Debian 12 machine, or through sudo elsewhere.
+# Installs the Debian packages of the named groups, skipping those already
+# present. Works as root on a fresh Debian 12 machine, or through sudo elsewhere.
+#
+#   install-deps.sh [GROUP...]   (default: programs tests)
+#
+#   programs  what building and running pindlewick and pindlewick-cli needs
+#   tests     the tests, benchmarks, fuzzers and screenshots on top of that
+#   windows   cross-building the Windows programs and running them under Wine
 set -euo pipefail
 
-PACKAGES=(
+PROGRAM_PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config
   # core libraries
   libcurl4-openssl-dev libicu-dev libpcre2-dev
   # the window, and a font that shows its Chinese texts
   qt6-base-dev fonts-wqy-microhei
+)
+
+TEST_PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev python3
   # fuzzing: clang with libFuzzer and its FuzzedDataProvider
@@ -22,8 +31,35 @@ PACKAGES=(
   wget time
 )
 
+WINDOWS_PACKAGES=(
+  # the cross compiler with std::thread (posix thread model) and its tools
+  g++-mingw-w64-x86-64-posix mingw-w64-tools
+  # fetching and unpacking Debian's sources of libcurl and PCRE2
+  dpkg-dev
+  # running the Windows programs and tests
+  wine64
+)
+
+groups=("$@")
+if ((${#groups[@]} == 0)); then
+  groups=(programs tests)
+fi
+
+wanted=()
+for group in "${groups[@]}"; do
+  case $group in
+    programs) wanted+=("${PROGRAM_PACKAGES[@]}") ;;
+    tests) wanted+=("${TEST_PACKAGES[@]}") ;;
+    windows) wanted+=("${WINDOWS_PACKAGES[@]}") ;;
+    *)
+      echo "unknown group: $group (programs, tests or windows)" >&2
+      exit 2
+      ;;
+  esac
+done
+
 missing=()
-for package in "${PACKAGES[@]}"; do
+for package in "${wanted[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
     missing+=("$package")
   fi

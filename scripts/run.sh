@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh programs
 cmake --preset default >/dev/null
 cmake --build --preset default --target pindlewick pindlewick-cli
 

@@ -6,9 +6,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 folder=${1:-build/screenshots}
 
-bash scripts/install-deps.sh
-cmake --preset default >/dev/null
-cmake --build --preset default --target window_shots >/dev/null
+bash scripts/install-deps.sh programs tests
+cmake --preset dev >/dev/null
+cmake --build --preset dev --target window_shots >/dev/null
 
 # The program owns its servers and scratch folders. It runs in a session of
 # its own with its scratch folders under $work, so a Ctrl-C takes all of it
@@ -21,7 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
-TMPDIR=$work setsid ./build/default/bench/window_shots "$folder" &
+TMPDIR=$work setsid ./build/dev/bench/window_shots "$folder" &
 shots_pid=$!
 wait "$shots_pid"
 shots_pid=

@@ -6,12 +6,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh programs tests
 
 summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
 
-for preset in default asan tsan; do
+for preset in dev asan tsan; do
   echo "== tests: $preset"
   cmake --preset "$preset"
   cmake --build --preset "$preset"
