@@ -5,7 +5,7 @@
 
 #include "text/codepage.h"
 #include "text/events.h"
-#include "text/icu_charset.h"
+#include "text/charset_codec.h"
 
 namespace pindlewick {
 namespace {
@@ -36,7 +36,7 @@ Text decodeDeclaredCharset(RegexMatcher& matcher, Text text, const Bytes& body) 
   if (needsDecoding(charset)) {
     const std::string_view raw(reinterpret_cast<const char*>(body.data()), body.size());
     // An unknown name would give garbage or nothing; the page is kept instead.
-    if (const auto units = icu::decode(raw, charset.bytes())) text = unitsToGbk(*units);
+    if (const auto units = charset_codec::decode(raw, charset.bytes())) text = unitsToGbk(*units);
   }
   processPendingEvents();
   return text;

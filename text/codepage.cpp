@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "text/icu_charset.h"
+#include "text/charset_codec.h"
 
 namespace pindlewick {
 namespace {
@@ -22,11 +22,11 @@ TextView untilZero(TextView text) { return text.substr(0, text.bytes().find('\0'
 
 // An unknown code page converts to nothing, as the Windows calls give nothing.
 std::u16string toUtf16(TextView text, int codePage) {
-  return icu::decode(text.bytes(), charsetOf(codePage)).value_or(std::u16string{});
+  return charset_codec::decode(text.bytes(), charsetOf(codePage)).value_or(std::u16string{});
 }
 
 Text fromUtf16(std::u16string_view units, int codePage) {
-  return Text(icu::encode(units, charsetOf(codePage)).value_or(std::string{}));
+  return Text(charset_codec::encode(units, charsetOf(codePage)).value_or(std::string{}));
 }
 
 WideBytes littleEndianTerminated(std::u16string_view units, bool withTerminator) {
@@ -81,7 +81,7 @@ Text wideToGbk(const WideBytes& wide) { return unitsToGbk(unitsOf(wide)); }
 std::u16string gbkToUnits(TextView text) { return toUtf16(untilZero(text), kCodePageGbk); }
 
 Text unitsToGbk(std::u16string_view units) {
-  const Text converted = fromUtf16(icu::compose(units), kCodePageGbk);
+  const Text converted = fromUtf16(charset_codec::compose(units), kCodePageGbk);
   return bytesToText(converted.data(), converted.size());
 }
 

@@ -1,12 +1,13 @@
-// The charset adapter: conversion between named charsets and UTF-16 on ICU.
-// Names are resolved through ICU's alias table ("gbk", "utf-8", "big5", ...).
+// The charset adapter: conversion between named charsets and UTF-16, on ICU
+// (charset_codec_icu.cpp). Names are resolved through the platform's alias
+// table ("gbk", "utf-8", "big5", ...).
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace pindlewick::icu {
+namespace pindlewick::charset_codec {
 
 // Decodes bytes in the named charset. Byte sequences that are not valid there
 // become U+FFFD (or U+001A, where the charset's table says so). nullopt when
@@ -22,4 +23,4 @@ std::optional<std::string> encode(std::u16string_view units, const std::string& 
 // compatibility ideograph stays itself.
 std::u16string compose(std::u16string_view units);
 
-}  // namespace pindlewick::icu
+}  // namespace pindlewick::charset_codec

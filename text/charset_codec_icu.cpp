@@ -1,4 +1,4 @@
-#include "text/icu_charset.h"
+#include "text/charset_codec.h"
 
 #include <unicode/uchar.h>
 #include <unicode/ucnv.h>
@@ -7,7 +7,7 @@
 
 #include <memory>
 
-namespace pindlewick::icu {
+namespace pindlewick::charset_codec {
 namespace {
 
 struct ConverterCloser {
@@ -96,4 +96,4 @@ std::u16string compose(std::u16string_view units) {
   return result;
 }
 
-}  // namespace pindlewick::icu
+}  // namespace pindlewick::charset_codec
