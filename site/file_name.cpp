@@ -51,6 +51,14 @@ Utf8Char firstChar(std::string_view text) {
 
 bool isControl(char32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
 
+// The full-width form of a reserved character, or "".
+std::string_view fullWidthOf(char32_t codePoint) {
+  for (const Replacement& replacement : kReplacements) {
+    if (char32_t(replacement.reserved) == codePoint) return replacement.fullWidth;
+  }
+  return {};
+}
+
 // Reserved characters replaced; control characters and bytes that are not
 // UTF-8 dropped.
 std::string storableCharacters(std::string_view text) {
@@ -61,10 +69,8 @@ std::string storableCharacters(std::string_view text) {
       text.remove_prefix(1);
       continue;
     }
-    const auto replacement = std::find_if(kReplacements.begin(), kReplacements.end(),
-                                          [&](const Replacement& r) { return char32_t(r.reserved) == c.codePoint; });
-    if (replacement != kReplacements.end()) {
-      storable += replacement->fullWidth;
+    if (const std::string_view fullWidth = fullWidthOf(c.codePoint); !fullWidth.empty()) {
+      storable += fullWidth;
     } else if (!isControl(c.codePoint)) {
       storable += text.substr(0, c.length);
     }

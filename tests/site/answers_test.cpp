@@ -5,6 +5,8 @@
 namespace pindlewick::site {
 namespace {
 
+constexpr const char* kRefused = "站点拒绝了请求（风控），请稍后再试";
+
 SiteReply ok(std::string body) { return {true, 200, std::move(body)}; }
 
 const std::string kOneDurl =
@@ -40,14 +42,12 @@ struct FailureCase {
 TEST(ReadPlayurl, EveryOtherAnswerIsAFailureWithAReason) {
   const FailureCase cases[] = {
       {{false, 0, ""}, {Refusal::kNoAnswer}, "站点没有回应", false},
-      {{true, 412, "<html>blocked</html>"}, {Refusal::kRiskControl, 412}, "站点拒绝了请求（风控），请稍后再试", true},
+      {{true, 412, "<html>blocked</html>"}, {Refusal::kRiskControl, 412}, kRefused, true},
       {{true, 503, R"({"code":0})"}, {Refusal::kHttpStatus, 503}, "站点答复HTTP状态503", false},
       {ok(R"({"code":-352,"message":"风控校验失败","data":{"v_voucher":"voucher_1"}})"),
-       {Refusal::kRiskControl, -352}, "站点拒绝了请求（风控），请稍后再试", true},
-      {ok(R"({"code":-412,"message":"请求被拦截"})"), {Refusal::kRiskControl, -412},
-       "站点拒绝了请求（风控），请稍后再试", true},
-      {ok(R"({"code":0,"message":"0","data":{"v_voucher":"voucher_2"}})"), {Refusal::kRiskControl},
-       "站点拒绝了请求（风控），请稍后再试", true},
+       {Refusal::kRiskControl, -352}, kRefused, true},
+      {ok(R"({"code":-412,"message":"请求被拦截"})"), {Refusal::kRiskControl, -412}, kRefused, true},
+      {ok(R"({"code":0,"message":"0","data":{"v_voucher":"voucher_2"}})"), {Refusal::kRiskControl}, kRefused, true},
       {ok(R"({"code":-400,"message":"请求错误"})"), {Refusal::kBadRequest, -400}, "请求有误", false},
       {ok(R"({"code":-401})"), {Refusal::kNotLoggedIn, -401}, "需要登录", false},
       {ok(R"({"code":-403})"), {Refusal::kNoPermission, -403}, "没有访问权限", false},

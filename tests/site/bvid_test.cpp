@@ -33,7 +33,9 @@ TEST(Bvid, EndsOfTheAvRangeRoundTrip) {
 }
 
 TEST(Bvid, AvNumbersOutsideTheRangeHaveNoBvid) {
-  for (const std::int64_t aid : {std::int64_t{0}, std::int64_t{-1}, kAidLimit}) EXPECT_FALSE(bvidOfAid(aid)) << aid;
+  for (const std::int64_t aid : {std::int64_t{0}, std::int64_t{-1}, kAidLimit}) {
+    EXPECT_FALSE(bvidOfAid(aid)) << aid;
+  }
 }
 
 TEST(Bvid, TextsThatAreNoBvidHaveNoAvNumber) {
