@@ -14,6 +14,8 @@ PROGRAM_PACKAGES=(
   cmake ninja-build g++ pkg-config
   # core libraries
   libcurl4-openssl-dev libicu-dev libpcre2-dev
+  # the video site's answers (JSON) and request signature (MD5 from libcrypto)
+  nlohmann-json3-dev libssl-dev
   # the window, and a font that shows its Chinese texts
   qt6-base-dev fonts-wqy-microhei
 )

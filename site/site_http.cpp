@@ -1,0 +1,89 @@
+#include "site/site_http.h"
+
+#include <charconv>
+
+#include "http/http_request.h"
+#include "site/address.h"
+
+namespace pindlewick::site {
+namespace {
+
+// An API answer is a few kilobytes; the view of a video with many parts a
+// few hundred.
+constexpr std::size_t kAnswerLimit = 16 * 1024 * 1024;
+
+// What httpRequest would send on its own (an old browser, GBK and no
+// compression it could undo) replaced by what a browser on the site sends.
+std::string apiHeaders() {
+  return "User-Agent: " + std::string(kBrowserUserAgent) +
+         "\r\nAccept: application/json, text/plain, */*"
+         "\r\nAccept-Encoding: identity"
+         "\r\nAccept-Language: zh-CN,zh;q=0.9"
+         "\r\nReferer: " + std::string(kSiteReferer) +
+         "\r\nOrigin: " + std::string(kSiteOrigin);
+}
+
+HttpRequestArgs getRequest(std::string_view url, int timeoutSeconds) {
+  HttpRequestArgs args;
+  // Both are ASCII, which code page 936 keeps as it is.
+  args.url = Text(asciiUrl(url));
+  args.extraHeaders = Text(apiHeaders());
+  args.bodyLimit = kAnswerLimit;
+  args.timeoutSeconds = timeoutSeconds;
+  return args;
+}
+
+// httpRequest leaves the header block empty when no answer came.
+int statusOf(const HttpRequestArgs& args) {
+  int status = 0;
+  std::from_chars(args.statusText.data(), args.statusText.data() + args.statusText.size(), status);
+  return status;
+}
+
+bool isRedirect(int status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+}  // namespace
+
+std::string asciiUrl(std::string_view url) {
+  constexpr char kHexDigits[] = "0123456789ABCDEF";
+  std::string ascii;
+  for (const char c : url) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte > 0x20 && byte < 0x7F) {
+      ascii += c;
+    } else {
+      ascii += '%';
+      ascii += kHexDigits[byte >> 4];
+      ascii += kHexDigits[byte & 0x0F];
+    }
+  }
+  return ascii;
+}
+
+SiteReply fetchApi(const std::string& url, const std::string& cookies, int timeoutSeconds) {
+  HttpRequestArgs args = getRequest(url, timeoutSeconds);
+  // Printable ASCII only (the resolver drops other values): the same in code page 936.
+  if (!cookies.empty()) args.submittedCookies = Text(cookies);
+  httpRequest(args);
+  const bool answered = !args.returnedHeaders.empty();
+  return {answered, answered ? statusOf(args) : 0,
+          std::string(args.responseBytes.begin(), args.responseBytes.end())};
+}
+
+std::optional<std::string> fetchRedirect(const std::string& url, int timeoutSeconds) {
+  HttpRequestArgs args = getRequest(url, timeoutSeconds);
+  args.disableRedirects = true;
+  httpRequest(args);
+  if (args.returnedHeaders.empty() || !isRedirect(statusOf(args)) || args.redirectLocation.empty()) {
+    return std::nullopt;
+  }
+  return resolveLocation(url, args.redirectLocation.bytes());
+}
+
+std::vector<std::string> cdnHeaders() {
+  return {"Referer: " + std::string(kSiteReferer), "User-Agent: " + std::string(kBrowserUserAgent)};
+}
+
+}  // namespace pindlewick::site
