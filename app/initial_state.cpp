@@ -2,10 +2,11 @@
 
 #include <cstdlib>
 
+#include "site/site_resolver.h"
 #include "text/phrases.h"
 
 #ifndef PINDLEWICK_SERVICE_BASE
-#define PINDLEWICK_SERVICE_BASE "https://parse-service.invalid"
+#define PINDLEWICK_SERVICE_BASE ""
 #endif
 
 namespace pindlewick {
@@ -29,6 +30,11 @@ WindowState::Snapshot initialWindowState() {
   return initial;
 }
 
-Text defaultServiceBase() { return PINDLEWICK_SERVICE_BASE; }
+PartSource partSourceFor(const std::optional<std::string>& serviceBase,
+                         const std::optional<std::string>& siteBase) {
+  const std::string service = serviceBase.value_or(PINDLEWICK_SERVICE_BASE);
+  if (!service.empty()) return {PartSource::Kind::parseService, service};
+  return {PartSource::Kind::site, siteBase.value_or(std::string(site::kDefaultApiBase))};
+}
 
 }  // namespace pindlewick

@@ -1,6 +1,10 @@
 // What the window shows when the program starts.
 #pragma once
 
+#include <optional>
+#include <string>
+
+#include "app/part_resolver.h"
 #include "app/window_state.h"
 
 namespace pindlewick {
@@ -10,7 +14,10 @@ namespace pindlewick {
 // folder text is put in front of each file name as it stands.
 WindowState::Snapshot initialWindowState();
 
-// The parse service's base address this build ships with.
-Text defaultServiceBase();
+// Where parts are resolved: the parse service given (or the one this build
+// ships with, none by default), else the site's API at the base given (or
+// its own address).
+PartSource partSourceFor(const std::optional<std::string>& serviceBase,
+                         const std::optional<std::string>& siteBase);
 
 }  // namespace pindlewick

@@ -6,10 +6,10 @@
 #include <system_error>
 #include <thread>
 
-#include "app/media_info.h"
+#include "app/parse_service_resolver.h"
 #include "app/progress_display.h"
+#include "app/site_part_resolver.h"
 #include "download/download.h"
-#include "http/http_request.h"
 #include "text/codepage.h"
 #include "text/pause.h"
 #include "text/phrases.h"
@@ -17,40 +17,14 @@
 namespace pindlewick {
 namespace {
 
-// An answer page is a few kilobytes; anything past this is not one, and
-// keeping it would only exhaust memory.
-constexpr std::size_t kAnswerLimit = 16 * 1024 * 1024;
 constexpr int kFirstRetryWaitMs = 1000;
 
 Text statusLine(Phrase before, TextView partNumber, Phrase after) {
   return concatText({phrase(before), partNumber, phrase(after)});
 }
 
-struct ParseAnswer {
-  Text page;
-  bool failedInPassing = false;
-};
-
-bool isPassingStatus(TextView statusText) {
-  const int status = textToInt(textLeft(statusText, 3));
-  return status >= 500 || status == 429;
-}
-
-ParseAnswer askParseService(TextView endpoint, TextView pageUrl, TextView partNumber) {
-  const Text pageAddress = concatText({pageUrl, "?p=", partNumber});
-  HttpRequestArgs request;
-  request.url = endpoint;
-  request.method = kMethodPost;
-  request.postText = concatText(
-      {"bilibiliurl=", urlEncode(pageAddress, true, true), "&zengqiang=true"});
-  request.bodyLimit = kAnswerLimit;
-  Text page = httpRequest(request);
-  const bool passing = request.failedInPassing || isPassingStatus(request.statusText);
-  return {std::move(page), passing};
-}
-
 // The window as the download sees it: the progress row and the messages.
-class WindowDownloadListener final : public DownloadListener {
+class WindowDownloadListener : public DownloadListener {
  public:
   explicit WindowDownloadListener(WindowPort& window) : window_(window) {}
   void onProgress(const ProgressReport& report) override { showProgress(window_, report); }
@@ -63,6 +37,14 @@ class WindowDownloadListener final : public DownloadListener {
   WindowPort& window_;
 };
 
+// For a link with another still to try: its failure is not shown, since only
+// the last link's failure is the part's.
+class QuietFailureListener final : public WindowDownloadListener {
+ public:
+  using WindowDownloadListener::WindowDownloadListener;
+  void onFailure(TextView) override {}
+};
+
 std::optional<std::int64_t> resumeOffsetOf(const std::filesystem::path& path, bool resume) {
   std::error_code error;
   if (!resume || !std::filesystem::is_regular_file(path, error)) return std::nullopt;
@@ -70,23 +52,40 @@ std::optional<std::int64_t> resumeOffsetOf(const std::filesystem::path& path, bo
   return error ? std::nullopt : std::optional<std::int64_t>(static_cast<std::int64_t>(size));
 }
 
-PartResult download(WindowPort& window, TextView link, const std::filesystem::path& path,
-                    bool resume) {
-  WindowDownloadListener listener(window);
-  const DownloadResult result = downloadFile(link, path, listener, resumeOffsetOf(path, resume));
+PartResult resultOf(const DownloadResult& result, bool fileStarted) {
   switch (result.outcome) {
     case DownloadResult::Outcome::stored: return {PartOutcome::downloaded};
     case DownloadResult::Outcome::alreadyComplete: return {PartOutcome::alreadyComplete};
     case DownloadResult::Outcome::failed: break;
   }
-  return {PartOutcome::downloadFailed, result.worthRetrying, result.fileTouched};
+  return {PartOutcome::downloadFailed, result.worthRetrying, fileStarted};
+}
+
+// The link, then each backup in turn until one is stored; one message, for
+// the last, when none is.
+PartResult download(WindowPort& window, const PartLinks& links, const std::filesystem::path& path,
+                    bool resume) {
+  const DownloadSettings settings{.headers = links.downloadHeaders};
+  std::vector<Text> candidates = {links.link};
+  candidates.insert(candidates.end(), links.backupLinks.begin(), links.backupLinks.end());
+  DownloadResult result;
+  bool fileStarted = false;
+  for (std::size_t i = 0; i < candidates.size(); ++i) {
+    WindowDownloadListener shown(window);
+    QuietFailureListener quiet(window);
+    DownloadListener& listener = i + 1 == candidates.size() ? shown : static_cast<DownloadListener&>(quiet);
+    result = downloadFile(candidates[i], path, listener, resumeOffsetOf(path, resume || fileStarted), settings);
+    fileStarted = fileStarted || result.fileTouched;
+    if (result.succeeded()) break;
+  }
+  return resultOf(result, fileStarted);
 }
 
 // A part whose work throws fails with a message of its own; the batch goes on.
-PartResult processPartSafely(WindowPort& window, TextView endpoint, TextView pageUrl,
-                             TextView partNumber, bool resume) {
+PartResult processPartSafely(WindowPort& window, PartResolver& resolver, const std::string& address,
+                             int part, bool resume) {
   try {
-    return processPart(window, endpoint, pageUrl, partNumber, resume);
+    return processPart(window, resolver, address, part, resume);
   } catch (const std::bad_alloc&) {
     window.showMessage(phrase(Phrase::outOfMemory), phrase(Phrase::messageCaption));
   } catch (const std::exception&) {
@@ -97,20 +96,17 @@ PartResult processPartSafely(WindowPort& window, TextView endpoint, TextView pag
 
 // One part with its retries: each waits twice as long as the one before, and
 // continues the file an earlier attempt of this batch started.
-PartResult processPartWithRetries(WindowPort& window, TextView endpoint, TextView pageUrl,
+PartResult processPartWithRetries(WindowPort& window, PartResolver& resolver, const std::string& address,
                                   int part, const BatchOptions& options) {
   bool resume = options.continueParts;
   PartResult result;
   for (int attempt = 0;; ++attempt) {
-    result = processPartSafely(window, endpoint, pageUrl, intToText(part), resume);
+    result = processPartSafely(window, resolver, address, part, resume);
     if (result.succeeded() || !result.worthRetrying || attempt >= options.retries) return result;
     resume = resume || result.fileStarted;
     pauseResponsive(kFirstRetryWaitMs << std::min(attempt, 16));
   }
 }
-
-// The number in a part box; full-width digits count as digits.
-int partNumberIn(WindowPort& window, EditBox box) { return textToInt(utf8ToGbk(window.readEditBox(box))); }
 
 void record(BatchSummary& summary, int part, const PartResult& result) {
   if (result.outcome == PartOutcome::downloaded) {
@@ -122,53 +118,62 @@ void record(BatchSummary& summary, int part, const PartResult& result) {
   }
 }
 
+// The number in a part box; full-width digits count as digits.
+int partNumberIn(WindowPort& window, EditBox box) { return textToInt(utf8ToGbk(window.readEditBox(box))); }
+
 }  // namespace
 
-Text serviceEndpoint(TextView serviceBase) { return concatText({serviceBase, "/api/bilibili/"}); }
+std::unique_ptr<PartResolver> makeResolver(const PartSource& source) {
+  if (source.kind == PartSource::Kind::parseService) {
+    return std::make_unique<ParseServiceResolver>(utf8ToGbk(source.base));
+  }
+  return std::make_unique<SitePartResolver>(source.base);
+}
 
-PartResult processPart(WindowPort& window, TextView endpoint, TextView pageUrl,
-                       TextView partNumber, bool resume) {
+PartResult processPart(WindowPort& window, PartResolver& resolver, const std::string& address, int part,
+                       bool resume) {
+  const Text partNumber = intToText(part);
   window.setLabel(Label::status, statusLine(Phrase::parseStarting, partNumber, Phrase::parseStartingEnd));
-  const ParseAnswer answer = askParseService(endpoint, pageUrl, partNumber);
-  const std::optional<MediaInfo> media =
-      answer.page.empty() ? std::nullopt : extractMediaInfo(answer.page);
-  if (!media) {
-    window.setLabel(Label::status, concatText({partNumber, phrase(Phrase::parseFailedEnd)}));
-    pauseResponsive(1000);
-    if (!answer.page.empty()) return {PartOutcome::markersMissing};
-    return {PartOutcome::noAnswer, answer.failedInPassing};
+  const PartResolution resolution = resolver.resolve(address, part);
+  if (const auto* refusal = std::get_if<PartRefusal>(&resolution)) {
+    window.setLabel(Label::status, refusal->statusLine);
+    if (!refusal->endsBatch) pauseResponsive(1000);
+    return {PartOutcome::notResolved, refusal->worthRetrying, false, refusal->endsBatch};
   }
 
+  const auto& links = std::get<PartLinks>(resolution);
   window.setLabel(Label::status, statusLine(Phrase::parseDone, partNumber, Phrase::parseDoneEnd));
-  if (!staysInFolder(media->title) || !staysInFolder(media->extension)) {
+  if (links.nameLeavesFolder) {
     window.showMessage(phrase(Phrase::cannotOpenFile), phrase(Phrase::messageCaption));
     return {PartOutcome::unsafeFileName};
   }
-  // The folder is used exactly as typed; only the name from the answer page
-  // comes from code page 936.
-  const std::filesystem::path path = std::filesystem::u8path(
-      window.readEditBox(EditBox::folder) + gbkToUtf8(concatText({media->title, ".", media->extension})));
-  return download(window, media->mediaLink, path, resume);
+  // The folder is used exactly as typed.
+  const std::filesystem::path path =
+      std::filesystem::u8path(window.readEditBox(EditBox::folder) + links.fileName);
+  return download(window, links, path, resume);
 }
 
-BatchSummary runBatch(WindowPort& window, TextView endpoint, const BatchOptions& options) {
+BatchSummary runBatch(WindowPort& window, const PartSource& source, const BatchOptions& options) {
+  const std::unique_ptr<PartResolver> resolver = makeResolver(source);
   BatchSummary summary;
   // The first number is read once; the last number and the address are read
   // anew for every part, so the user can change them while the batch runs.
   for (int part = partNumberIn(window, EditBox::firstPart); part <= partNumberIn(window, EditBox::lastPart);
        ++part) {
-    const Text pageUrl = utf8ToGbk(window.readEditBox(EditBox::pageUrl));
-    record(summary, part, processPartWithRetries(window, endpoint, pageUrl, part, options));
-    if (part == std::numeric_limits<int>::max()) break;  // the next number would wrap
+    if (resolver->pastLastPart(part)) break;
+    const std::string address = window.readEditBox(EditBox::pageUrl);
+    const PartResult result = processPartWithRetries(window, *resolver, address, part, options);
+    record(summary, part, result);
+    if (result.endsBatch || part == std::numeric_limits<int>::max()) break;  // or the next number would wrap
   }
   window.setLabel(Label::status, phrase(Phrase::batchDone));
   return summary;
 }
 
-bool startBatch(std::shared_ptr<WindowPort> window, Text endpoint) {
+bool startBatch(std::shared_ptr<WindowPort> window, PartSource source) {
   try {
-    std::thread([window = std::move(window), endpoint = std::move(endpoint)] {
-      runBatch(*window, endpoint);
+    std::thread([window = std::move(window), source = std::move(source)] {
+      runBatch(*window, source);
     }).detach();
     return true;
   } catch (const std::system_error&) {

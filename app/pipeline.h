@@ -1,19 +1,17 @@
-// The batch: for each part number, ask the parse service for the part's media
-// link and title, then download the file into the save folder. Everything
-// here runs on the worker thread that started the batch and talks to the
-// window only through its WindowPort.
+// The batch: for each part number, find the part's media link and name (from
+// the parse service or the site's API), then download the file into the save
+// folder. Everything here runs on the worker thread that started the batch
+// and talks to the window only through its WindowPort.
 #pragma once
 
 #include <memory>
 #include <vector>
 
+#include "app/part_resolver.h"
 #include "app/window_port.h"
 #include "text/text.h"
 
 namespace pindlewick {
-
-// The parse service's endpoint under a base address (scheme, host, port).
-Text serviceEndpoint(TextView serviceBase);
 
 // What the command line may ask beyond the window's behaviour; the window
 // runs with the defaults.
@@ -28,19 +26,20 @@ struct BatchOptions {
 enum class PartOutcome {
   downloaded,
   alreadyComplete,
-  noAnswer,
-  markersMissing,
+  notResolved,
   unsafeFileName,
   downloadFailed,
   failedWithException,
 };
 
 struct PartResult {
-  PartOutcome outcome = PartOutcome::noAnswer;
+  PartOutcome outcome = PartOutcome::notResolved;
   // Failed for a passing reason: trying again may succeed.
   bool worthRetrying = false;
   // This attempt wrote into the part's file, so a retry continues it.
   bool fileStarted = false;
+  // No later part could do better: the batch ends here.
+  bool endsBatch = false;
 
   bool succeeded() const {
     return outcome == PartOutcome::downloaded || outcome == PartOutcome::alreadyComplete;
@@ -58,15 +57,15 @@ struct BatchSummary {
   }
 };
 
-// One attempt at one part. With resume, an existing file is continued from
-// its size.
-PartResult processPart(WindowPort& window, TextView endpoint, TextView pageUrl,
-                       TextView partNumber, bool resume = false);
-BatchSummary runBatch(WindowPort& window, TextView endpoint, const BatchOptions& options = {});
+// One attempt at one part of the video at address (UTF-8, as typed). With
+// resume, an existing file is continued from its size.
+PartResult processPart(WindowPort& window, PartResolver& resolver, const std::string& address,
+                       int part, bool resume = false);
+BatchSummary runBatch(WindowPort& window, const PartSource& source, const BatchOptions& options = {});
 
 // The click on the start button: runs one batch on a new thread that nothing
 // waits for. The window port is shared so that it outlives the thread. False
 // when no thread could be started (nothing has run).
-bool startBatch(std::shared_ptr<WindowPort> window, Text endpoint);
+bool startBatch(std::shared_ptr<WindowPort> window, PartSource source);
 
 }  // namespace pindlewick

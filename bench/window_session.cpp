@@ -36,7 +36,7 @@ std::shared_ptr<WindowState> freshState() {
 WindowSession::WindowSession(const std::string& mediaUrl)
     : service_({"--link", "1", mediaUrl}),
       state_(freshState()),
-      window_(state_, serviceEndpoint(Text(service_.base()))) {
+      window_(state_, service_.source()) {
   control<QLineEdit>("编辑框2").setText("1");
   control<QLineEdit>("编辑框3").setText("1");
   control<QLineEdit>("编辑框4").setText(QString::fromStdString(folder_.path().string() + "/"));

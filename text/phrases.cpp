@@ -25,6 +25,8 @@ constexpr Entry kPhrases[] = {
     {Phrase::parseStarting, "开始解析"},
     {Phrase::parseStartingEnd, "P。"},
     {Phrase::parseFailedEnd, "P解析失败。"},
+    {Phrase::parseFailedBecause, "P解析失败："},
+    {Phrase::fullStop, "。"},
     {Phrase::parseDone, "解析"},
     {Phrase::parseDoneEnd, "P完成，正在下载。"},
     {Phrase::batchDone, "任务完成。"},

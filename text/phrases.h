@@ -20,6 +20,8 @@ enum class Phrase {
   parseStarting,     // 开始解析 n P。
   parseStartingEnd,
   parseFailedEnd,    // n P解析失败。
+  parseFailedBecause,  // n P解析失败： reason 。
+  fullStop,
   parseDone,         // 解析 n P完成，正在下载。
   parseDoneEnd,
   batchDone,         // 任务完成。

@@ -1,4 +1,4 @@
-// pindlewick-cli [--service BASE] [--trace] [--continue] [--retries N] URL FIRST LAST FOLDER
+// pindlewick-cli [--service BASE | --site BASE] [--trace] [--continue] [--retries N] URL FIRST LAST FOLDER
 //
 // Runs one batch in the terminal. The four arguments stand for the window's
 // four edit boxes. stdout: each status line (or, with --trace, every write to
@@ -30,12 +30,13 @@ constexpr int kExitPartFailed = 1;
 constexpr int kExitUsage = 2;
 
 constexpr std::string_view kUsage =
-    "usage: pindlewick-cli [--service BASE] [--trace] [--continue] [--retries N] URL FIRST LAST FOLDER\n"
+    "usage: pindlewick-cli [--service BASE | --site BASE] [--trace] [--continue] [--retries N] URL FIRST LAST FOLDER\n"
     "  URL     the video's page address\n"
     "  FIRST   the first part number\n"
     "  LAST    the last part number\n"
     "  FOLDER  the save folder, put in front of each file name as typed\n"
-    "  --service BASE  the parse service (scheme, host, optional port)\n"
+    "  --service BASE  ask this parse service (scheme, host, optional port) for each part\n"
+    "  --site BASE     without a service, the site's API at this base (default https://api.bilibili.com)\n"
     "  --trace         print every write to a control instead of the status lines\n"
     "  --continue      resume a part whose file exists from the file's size\n"
     "  --retries N     try a part that failed for a passing reason up to N more times\n";
@@ -44,7 +45,8 @@ constexpr std::string_view kUsage =
 constexpr int kMostRetries = 16;
 
 struct Options {
-  Text serviceBase = defaultServiceBase();
+  std::optional<std::string> serviceBase;
+  std::optional<std::string> siteBase;
   bool trace = false;
   BatchOptions batch;
   std::array<std::string, 4> editBoxes;  // by EditBox, UTF-8 as given
@@ -170,7 +172,9 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& argum
       if (!retries) return std::nullopt;
       options.batch.retries = *retries;
     } else if (arguments[i] == "--service" && i + 1 < arguments.size()) {
-      options.serviceBase = utf8ToGbk(arguments[++i]);
+      options.serviceBase = std::string(arguments[++i]);
+    } else if (arguments[i] == "--site" && i + 1 < arguments.size()) {
+      options.siteBase = std::string(arguments[++i]);
     } else if (arguments[i].starts_with("--")) {
       return std::nullopt;
     } else {
@@ -193,7 +197,8 @@ int run(const std::vector<std::string_view>& arguments) {
     return kExitUsage;
   }
   TerminalWindow window(*options);
-  const BatchSummary summary = runBatch(window, serviceEndpoint(options->serviceBase), options->batch);
+  const PartSource source = partSourceFor(options->serviceBase, options->siteBase);
+  const BatchSummary summary = runBatch(window, source, options->batch);
   printSummary(summary);
   return summary.failed.empty() ? kExitAllDownloaded : kExitPartFailed;
 }

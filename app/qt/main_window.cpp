@@ -39,8 +39,8 @@ constexpr int kProgressRowTextPixels = 11;
 
 }  // namespace
 
-MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
-    : state_(std::move(state)), serviceEndpoint_(std::move(serviceEndpoint)) {
+MainWindow::MainWindow(std::shared_ptr<WindowState> state, PartSource source)
+    : state_(std::move(state)), source_(std::move(source)) {
   setWindowTitle("Pindlewick");
   setGeometry(50, 50, 380, 250);
   setFont(fixedFont(kTextPixels));
@@ -59,7 +59,9 @@ MainWindow::MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint)
   start->setObjectName("按钮1");
   start->setGeometry(0, 104, 376, 32);
   connect(start, &QPushButton::clicked, this, [this] {
-    if (!startBatch(state_, serviceEndpoint_)) showNonModalMessage(phrase(Phrase::cannotStartBatch), phrase(Phrase::messageCaption));
+    if (!startBatch(state_, source_)) {
+      showNonModalMessage(phrase(Phrase::cannotStartBatch), phrase(Phrase::messageCaption));
+    }
   });
 
   labels_[static_cast<std::size_t>(Label::status)] =

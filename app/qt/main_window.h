@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "app/part_resolver.h"
 #include "app/window_state.h"
 
 class QLabel;
@@ -19,7 +20,7 @@ namespace pindlewick {
 
 class MainWindow : public QWidget {
  public:
-  MainWindow(std::shared_ptr<WindowState> state, Text serviceEndpoint);
+  MainWindow(std::shared_ptr<WindowState> state, PartSource source);
 
   // Shows what the workers wrote since the last refresh, then any message
   // that waits; the window's timer calls it, tests may call it directly.
@@ -33,7 +34,7 @@ class MainWindow : public QWidget {
   void closeEvent(QCloseEvent* event) override;
 
   std::shared_ptr<WindowState> state_;
-  Text serviceEndpoint_;
+  PartSource source_;
   std::array<QLabel*, 3> labels_{};  // by Label
   QProgressBar* progressBar_ = nullptr;
   QTimer* refreshTimer_ = nullptr;

@@ -53,7 +53,7 @@ class MainWindowTest : public ::testing::Test {
 
   testing::ParseService service{{"--title", "2", "../outside"}};
   std::shared_ptr<WindowState> state = std::make_shared<WindowState>(initialWindowState());
-  MainWindow window{state, serviceEndpoint(Text(service.base()))};
+  MainWindow window{state, service.source()};
 };
 
 TEST_F(MainWindowTest, StartsWithTheInitialControls) {

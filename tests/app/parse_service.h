@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/part_resolver.h"
 #include "tests/support/test_servers.h"
 
 namespace pindlewick::testing {
@@ -21,6 +22,8 @@ class ParseService {
         process_(arguments(std::move(options), certificate, key)),
         port_(std::stoi(process_.readLine())) {}
   std::string base() const { return scheme_ + "://127.0.0.1:" + std::to_string(port_); }
+  // A batch that asks this service.
+  PartSource source() const { return {PartSource::Kind::parseService, base()}; }
 
  private:
   // -B keeps the shared import of tests/support from leaving bytecode behind.

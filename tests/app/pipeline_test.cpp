@@ -278,7 +278,7 @@ TEST(RunBatch, ReadsTheLastPartAndAddressAnewForEachPart) {
     ParseService service;
     TempDir scratch;
     ChangingWindow window(c.lastPart, c.lastPartLater, scratch.path().string() + "/");
-    const BatchSummary summary = runBatch(window, serviceEndpoint(Text(service.base())));
+    const BatchSummary summary = runBatch(window, service.source());
     EXPECT_EQ(summary.partsTried(), c.parts) << c.lastPart << " then " << c.lastPartLater;
     EXPECT_EQ(summary.failed.size(), 0);
     EXPECT_EQ(window.statuses.back(), "任务完成。");
@@ -320,8 +320,8 @@ TEST(RunBatch, TwoBatchesSideBySideShareOnlyTheWindow) {
   auto window = std::make_shared<WindowState>(WindowState::Snapshot{
       {kPage, "1", "3", scratch.path().string() + "/"}, {}, 0, 0});
   BatchSummary first, second;
-  std::thread one([&] { first = runBatch(*window, serviceEndpoint(Text(services[0]->base()))); });
-  std::thread two([&] { second = runBatch(*window, serviceEndpoint(Text(services[1]->base()))); });
+  std::thread one([&] { first = runBatch(*window, services[0]->source()); });
+  std::thread two([&] { second = runBatch(*window, services[1]->source()); });
   one.join();
   two.join();
   EXPECT_EQ(first.partsTried(), 3);
@@ -361,7 +361,7 @@ TEST(RunBatch, APartWhoseWorkThrowsFailsAndTheBatchGoesOn) {
   TempDir scratch;
   ThrowingWindow window;
   window.editBoxes = {kPage, "1", "2", scratch.path().string() + "/"};
-  const BatchSummary summary = runBatch(window, serviceEndpoint(Text(service.base())));
+  const BatchSummary summary = runBatch(window, service.source());
   EXPECT_EQ(summary.partsTried(), 2);
   EXPECT_EQ(summary.failed.size(), 1);
   EXPECT_NE(std::find(window.events.begin(), window.events.end(), "信息： 内存不足!"),
@@ -378,7 +378,7 @@ TEST(StartBatch, SaysSoWhenNoThreadCanStart) {
   ASSERT_EQ(::pthread_attr_setstacksize(&huge, std::size_t{1} << 46), 0);
   ASSERT_EQ(::pthread_setattr_default_np(&huge), 0);
   auto window = std::make_shared<testing::RecordingWindow>();
-  const bool started = startBatch(window, "http://127.0.0.1:9/api/bilibili/");
+  const bool started = startBatch(window, PartSource{PartSource::Kind::parseService, "http://127.0.0.1:9"});
   ::pthread_setattr_default_np(&saved);
   ::pthread_attr_destroy(&huge);
   ::pthread_attr_destroy(&saved);

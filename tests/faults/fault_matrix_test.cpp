@@ -310,7 +310,7 @@ std::vector<std::string> runParts(const std::string& serviceBase, int lastPart, 
   testing::RecordingWindow window;
   window.editBoxes = {"https://www.example.com/video/BV1xx", "1", std::to_string(lastPart),
                       folder.string() + "/"};
-  runBatch(window, serviceEndpoint(Text(serviceBase)));
+  runBatch(window, PartSource{PartSource::Kind::parseService, serviceBase});
   return whatTheUserReads(window);
 }
 
