@@ -16,6 +16,7 @@
 #include "app/pipeline.h"
 #include "app/window_state.h"
 #include "tests/app/parse_service.h"
+#include "tests/support/command_line.h"
 #include "tests/support/recording_window.h"
 #include "tests/support/test_servers.h"
 #include "text/codepage.h"
@@ -31,29 +32,11 @@ using testing::TempDir;
 constexpr std::size_t kMediaSize = testing::kParseServiceMediaSize;
 const std::string kPage = "https://www.example.com/video/BV1xx";
 
-struct CliRun {
-  int exitStatus = -1;
-  std::vector<std::string> out;
-  std::string err;
-};
+using testing::CliRun;
 
-std::vector<std::string> linesOf(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream stream(text);
-  for (std::string line; std::getline(stream, line);) lines.push_back(line);
-  return lines;
-}
-
-// prefix goes before the program on the shell's command line: variables, or
-// a wrapper such as prlimit.
 CliRun runCli(const TempDir& scratch, const std::vector<std::string>& arguments,
               const std::string& prefix = "") {
-  std::string command = prefix + " " + PINDLEWICK_CLI;
-  for (const std::string& argument : arguments) command += " '" + argument + "'";
-  const fs::path out = scratch.path() / "stdout", err = scratch.path() / "stderr";
-  const int status = std::system((command + " >" + out.string() + " 2>" + err.string()).c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, linesOf(testing::readFile(out)),
-          testing::readFile(err)};
+  return testing::runProgram(PINDLEWICK_CLI, scratch, arguments, prefix);
 }
 
 TEST(CommandLine, DownloadsTheRangeAndReportsEachPart) {
