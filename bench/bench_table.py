@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Prints the one table of run_all.sh from the files its stages left behind:
 the Google Benchmark JSON of text_bench, progress_bench and http_bench,
-download.txt ("mib tool nanoseconds peak_rss_kib" per run) and window.txt
+download.txt ("mib tool nanoseconds peak_rss_kib" per run), site.txt
+("median_ms first_part_ms" per run) and window.txt
 ("longest_stall_ms window_thread_cpu_percent" per run).
 
 Usage: bench_table.py WORK_DIR REQUEST_MB SMALL_MIB LARGE_MIB
@@ -77,6 +78,15 @@ def download_rows(work, small_mib, large_mib):
                    peer_ratios(peaks[0], peaks[1:]))
 
 
+def site_rows(work):
+    with open(os.path.join(work, "site.txt")) as file:
+        runs = [tuple(map(float, line.split())) for line in file]
+    yield ("built-in resolver, 开始解析 to first byte, ms per part (median)",
+           "%.1f" % statistics.median(median for median, _ in runs), "", "", "")
+    yield ("built-in resolver, the same for a batch's first part, ms",
+           "%.1f" % statistics.median(first for _, first in runs), "", "", "")
+
+
 def window_rows(work, large_mib):
     with open(os.path.join(work, "window.txt")) as file:
         runs = [tuple(map(float, line.split())) for line in file]
@@ -102,7 +112,7 @@ def main():
     work, request_mb = sys.argv[1], sys.argv[2]
     small_mib, large_mib = int(sys.argv[3]), int(sys.argv[4])
     rows = [*text_rows(work), *progress_rows(work), *request_rows(work, request_mb),
-            *download_rows(work, small_mib, large_mib), *window_rows(work, large_mib)]
+            *site_rows(work), *download_rows(work, small_mib, large_mib), *window_rows(work, large_mib)]
     print_table(rows)
 
 

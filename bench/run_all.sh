@@ -39,7 +39,7 @@ build() {
   echo "== building" >&2
   cmake --preset dev >/dev/null
   cmake --build --preset dev --target text_bench progress_bench http_bench download_fetch window_bench \
-    pindlewick-cli >/dev/null
+    site_part_bench pindlewick-cli >/dev/null
 }
 
 # The served files are sparse and each download writes one copy at a time;
@@ -176,12 +176,23 @@ downloads() {
   rm -f "$work/www/"*.bin
 }
 
+# The built-in resolver against the fixture site: "median_ms first_part_ms"
+# per run in $work/site.txt.
+site_benchmark() {
+  echo "== the built-in resolver, per part" >&2
+  local run
+  for run in $(seq "$REPETITIONS"); do
+    run_stage "$BENCH/site_part_bench" >>"$work/site.txt"
+  done
+}
+
 started=$(date +%s)
 build
 check_disk_space
 google_benchmark text_bench
 google_benchmark progress_bench
 google_benchmark http_bench --benchmark_filter="/$REQUEST_MB/"
+site_benchmark
 downloads
 python3 bench/bench_table.py "$work" "$REQUEST_MB" "$SMALL_MIB" "$LARGE_MIB"
 echo "total: $(($(date +%s) - started)) s on $(nproc) cores"
