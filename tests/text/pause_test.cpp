@@ -1,14 +1,13 @@
 #include "text/pause.h"
 
 #include <gtest/gtest.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <thread>
 
+#include "tests/text/posted_event_pump.h"
 #include "text/events.h"
 
 namespace pindlewick {
@@ -53,28 +52,8 @@ TEST(PauseResponsive, WaitsTheInterval) {
   EXPECT_LT(timeOf([] { EXPECT_TRUE(pauseResponsive(-5, kSeconds)); }), milliseconds(1000));
 }
 
-// A pump whose events are counts posted to an eventfd by other threads.
-class EventFdPump : public EventPump {
- public:
-  EventFdPump() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-  ~EventFdPump() override { ::close(fd_); }
-  int wakeDescriptor() const override { return fd_; }
-  void processPending() override {
-    std::uint64_t count = 0;
-    if (::read(fd_, &count, sizeof count) == sizeof count) handled += static_cast<int>(count);
-  }
-  void post() const {
-    const std::uint64_t one = 1;
-    EXPECT_EQ(::write(fd_, &one, sizeof one), static_cast<ssize_t>(sizeof one));
-  }
-  int handled = 0;
-
- private:
-  int fd_;
-};
-
 TEST(PauseResponsive, HandlesEventsWithoutEndingEarly) {
-  EventFdPump pump;
+  PostedEventPump pump;
   ScopedEventPump installed(pump);
   std::atomic<bool> stop = false;
   std::thread poster([&] {
@@ -92,7 +71,7 @@ TEST(PauseResponsive, HandlesEventsWithoutEndingEarly) {
 
 TEST(ProcessPendingEvents, UsesThePumpOfTheCallingThreadOnly) {
   processPendingEvents();  // no pump: nothing happens
-  EventFdPump pump;
+  PostedEventPump pump;
   {
     ScopedEventPump installed(pump);
     pump.post();
