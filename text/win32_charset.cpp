@@ -23,6 +23,7 @@ constexpr UINT kGb18030 = 54936;
 struct NamedCodePage {
   std::string_view name;  // compared after canonicalName()
   UINT codePage;
+  UINT fallback = 0;  // where codePage is not installed, a superset that is
 };
 
 // The names a page may declare that do not end in their code page's number.
@@ -33,9 +34,11 @@ constexpr NamedCodePage kCodePages[] = {
     {"cp936", 936},
     {"ms936", 936},
     {"windows9362000", 936},  // the code-page layer's own name for 936
-    {"gb2312", 20936},        // the GB 2312 table proper, without GBK's extension
-    {"euccn", 20936},
-    {"csgb2312", 20936},
+    // The GB 2312 table proper, without GBK's extension; where Windows lacks
+    // it, GBK, which agrees with it on every GB 2312 character.
+    {"gb2312", 20936, 936},
+    {"euccn", 20936, 936},
+    {"csgb2312", 20936, 936},
     {"gb18030", kGb18030},
     {"big5", 950},
     {"csbig5", 950},
@@ -86,7 +89,9 @@ std::optional<UINT> numberAfter(std::string_view name, std::string_view prefix) 
 
 std::optional<UINT> lookUp(std::string_view canonical) {
   for (const NamedCodePage& entry : kCodePages) {
-    if (entry.name == canonical) return entry.codePage;
+    if (entry.name != canonical) continue;
+    const bool installed = ::IsValidCodePage(entry.codePage) != 0;
+    return installed || entry.fallback == 0 ? entry.codePage : entry.fallback;
   }
   if (canonical.starts_with("iso8859")) {
     const std::string_view part = canonical.substr(7);
