@@ -45,6 +45,7 @@ apt_options=(
 # whose suites belong to this release, turned into deb-src entries.
 write_source_entries() {
   local codename
+  # shellcheck disable=SC1091  # the machine's own release file
   codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
   local file
   for file in /etc/apt/sources.list.d/*.sources; do
