@@ -1,15 +1,12 @@
 #include "text/pause.h"
 
 #include <gtest/gtest.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <thread>
 
+#include "tests/text/posted_event_pump.h"
 #include "text/events.h"
 
 namespace pindlewick {
@@ -54,53 +51,8 @@ TEST(PauseResponsive, WaitsTheInterval) {
   EXPECT_LT(timeOf([] { EXPECT_TRUE(pauseResponsive(-5, kSeconds)); }), milliseconds(1000));
 }
 
-// A pump whose events are counts posted to an eventfd by other threads. A
-// poster can wait until what it posted has been handled.
-class EventFdPump : public EventPump {
- public:
-  EventFdPump() : fd_(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-  ~EventFdPump() override { ::close(fd_); }
-  int wakeDescriptor() const override { return fd_; }
-  void processPending() override {
-    std::uint64_t count = 0;
-    if (::read(fd_, &count, sizeof count) != sizeof count) return;
-    {
-      const std::lock_guard lock(mutex_);
-      handled_ += static_cast<int>(count);
-    }
-    changed_.notify_all();
-  }
-  void post() const {
-    const std::uint64_t one = 1;
-    EXPECT_EQ(::write(fd_, &one, sizeof one), static_cast<ssize_t>(sizeof one));
-  }
-  int handled() const {
-    const std::lock_guard lock(mutex_);
-    return handled_;
-  }
-  // Waits until count events have been handled or giveUp() is called.
-  void awaitHandled(int count) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return handled_ >= count || gaveUp_; });
-  }
-  void giveUp() {
-    {
-      const std::lock_guard lock(mutex_);
-      gaveUp_ = true;
-    }
-    changed_.notify_all();
-  }
-
- private:
-  int fd_;
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
-  int handled_ = 0;
-  bool gaveUp_ = false;
-};
-
 TEST(PauseResponsive, HandlesEventsWithoutEndingEarly) {
-  EventFdPump pump;
+  PostedEventPump pump;
   ScopedEventPump installed(pump);
   // The poster posts each event once the one before it has been handled and
   // never sleeps: five hand-offs between threads, far inside the pause even
@@ -121,7 +73,7 @@ TEST(PauseResponsive, HandlesEventsWithoutEndingEarly) {
 
 TEST(ProcessPendingEvents, UsesThePumpOfTheCallingThreadOnly) {
   processPendingEvents();  // no pump: nothing happens
-  EventFdPump pump;
+  PostedEventPump pump;
   {
     ScopedEventPump installed(pump);
     pump.post();
