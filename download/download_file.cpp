@@ -198,27 +198,16 @@ bool configure(CURL* easy, const Text& url, curl_slist* headers, Transfer& trans
                const DownloadSettings& settings) {
   return curl::allSet(
              curl_easy_setopt(easy, CURLOPT_URL, url.c_str()),
-             curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"),
              curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"),
              curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 1L),
              curl_easy_setopt(easy, CURLOPT_MAXREDIRS, kMaxRedirects),
-             curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, long{CURL_HTTP_VERSION_1_1}),
              curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers),
-             // The body is stored exactly as it arrives, even when it is compressed.
-             curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L),
              curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                               static_cast<long>(settings.connectLimit.count())),
-             curl_easy_setopt(easy, CURLOPT_BUFFERSIZE, kReceiveBufferSize),
-             curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
-             curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L),
-             curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, onHeadLine),
-             curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer),
-             curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, onBody),
-             curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer),
              curl_easy_setopt(easy, CURLOPT_PREREQFUNCTION, onRequest),
-             curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer),
-             curl::trustAuthoritiesInForce(easy)) &&
-         transfer.stallWatch.watch(easy);
+             curl_easy_setopt(easy, CURLOPT_PREREQDATA, &transfer)) &&
+         curl::setSharedOptions(easy, kReceiveBufferSize, {onHeadLine, onBody, &transfer},
+                                transfer.stallWatch);
 }
 
 // What went wrong, judged by how far the transfer came. A stored body is

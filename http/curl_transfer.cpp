@@ -2,6 +2,8 @@
 
 #include <strings.h>
 
+#include "http/curl_easy.h"
+
 namespace pindlewick::curl {
 namespace {
 
@@ -38,6 +40,22 @@ int StallWatch::onTick(void* self, curl_off_t, curl_off_t received, curl_off_t, 
     return 0;
   }
   return now - watch.lastMove_ >= watch.limit_ ? 1 : 0;
+}
+
+bool setSharedOptions(CURL* handle, long receiveBufferSize, const TransferCallbacks& callbacks,
+                      StallWatch& stallWatch) {
+  return allSet(curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L),
+                curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)),
+                curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https"),
+                curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
+                curl_easy_setopt(handle, CURLOPT_HTTP_CONTENT_DECODING, 0L),
+                curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, receiveBufferSize),
+                curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, callbacks.onHeadLine),
+                curl_easy_setopt(handle, CURLOPT_HEADERDATA, callbacks.data),
+                curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, callbacks.onBody),
+                curl_easy_setopt(handle, CURLOPT_WRITEDATA, callbacks.data),
+                trustAuthoritiesInForce(handle)) &&
+         stallWatch.watch(handle);
 }
 
 bool HeadReader::feed(CURL* handle, std::string_view line) {

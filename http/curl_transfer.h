@@ -39,6 +39,20 @@ class StallWatch {
   curl_off_t bytesMoved_ = 0;
 };
 
+// The callbacks of one transfer and the object they are handed.
+struct TransferCallbacks {
+  curl_write_callback onHeadLine;
+  curl_write_callback onBody;
+  void* data;
+};
+
+// What every transfer here shares: HTTP/1.1 over http and https only, no
+// signals, bodies stored as they arrive (never decoded), a proxy's CONNECT
+// answers kept out of the heads, the receive buffer, the callbacks, the
+// trusted authorities in force and the stall watch.
+bool setSharedOptions(CURL* handle, long receiveBufferSize, const TransferCallbacks& callbacks,
+                      StallWatch& stallWatch);
+
 // Reads response heads line by line as libcurl delivers them. Every status
 // line starts a head afresh, so interim (1xx) answers and the heads of
 // followed redirects drop out; lines after a complete head are trailers.

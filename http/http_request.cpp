@@ -186,23 +186,13 @@ using curl::allSet;
 
 bool setSessionOptions(CURL* handle, Response& response) {
   return allSet(
-      curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L),
-      curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)),
-      curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https"),
-      // Redirects are followed here, hop by hop, to apply the proxy and
-      // downgrade rules to each one.
-      curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L),
-      // Proxy variables of the environment must not reach these requests.
-      curl_easy_setopt(handle, CURLOPT_PROXY, ""), curl_easy_setopt(handle, CURLOPT_NOPROXY, ""),
-      curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L),
-      curl_easy_setopt(handle, CURLOPT_HTTP_CONTENT_DECODING, 0L),
-      curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, kReceiveBufferSize),
-      curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeaderLine),
-      curl_easy_setopt(handle, CURLOPT_HEADERDATA, &response),
-      curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBodyData),
-      curl_easy_setopt(handle, CURLOPT_WRITEDATA, &response),
-      curl::trustAuthoritiesInForce(handle)) &&
-         response.stallWatch.watch(handle);
+             // Redirects are followed here, hop by hop, to apply the proxy and
+             // downgrade rules to each one.
+             curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L),
+             // Proxy variables of the environment must not reach these requests.
+             curl_easy_setopt(handle, CURLOPT_PROXY, ""), curl_easy_setopt(handle, CURLOPT_NOPROXY, "")) &&
+         curl::setSharedOptions(handle, kReceiveBufferSize, {onHeaderLine, onBodyData, &response},
+                                response.stallWatch);
 }
 
 // One request of the exchange: the first, or one that follows a redirect.

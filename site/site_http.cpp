@@ -4,6 +4,7 @@
 
 #include "http/http_request.h"
 #include "site/address.h"
+#include "site/percent_encoding.h"
 
 namespace pindlewick::site {
 namespace {
@@ -47,19 +48,7 @@ bool isRedirect(int status) {
 }  // namespace
 
 std::string asciiUrl(std::string_view url) {
-  constexpr char kHexDigits[] = "0123456789ABCDEF";
-  std::string ascii;
-  for (const char c : url) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte > 0x20 && byte < 0x7F) {
-      ascii += c;
-    } else {
-      ascii += '%';
-      ascii += kHexDigits[byte >> 4];
-      ascii += kHexDigits[byte & 0x0F];
-    }
-  }
-  return ascii;
+  return percentEncoded(url, [](unsigned char byte) { return byte > 0x20 && byte < 0x7F; });
 }
 
 SiteReply fetchApi(const std::string& url, const std::string& cookies, int timeoutSeconds) {

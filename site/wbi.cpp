@@ -4,6 +4,7 @@
 #include <array>
 
 #include "site/md5.h"
+#include "site/percent_encoding.h"
 
 namespace pindlewick::site {
 namespace {
@@ -21,21 +22,7 @@ bool isUnreserved(unsigned char c) {
 }
 
 // Every byte but the unreserved ones as %XX, so a blank is "%20", never "+".
-std::string percentEncoded(std::string_view text) {
-  constexpr char kHexDigits[] = "0123456789ABCDEF";
-  std::string encoded;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (isUnreserved(byte)) {
-      encoded += c;
-    } else {
-      encoded += '%';
-      encoded += kHexDigits[byte >> 4];
-      encoded += kHexDigits[byte & 0x0F];
-    }
-  }
-  return encoded;
-}
+std::string queryEncoded(std::string_view text) { return percentEncoded(text, isUnreserved); }
 
 std::string withoutFilteredCharacters(std::string value) {
   std::erase_if(value, [](char c) { return kFilteredCharacters.find(c) != std::string_view::npos; });
@@ -63,7 +50,7 @@ std::string signedQuery(QueryParameters parameters, std::string_view mixin, std:
   std::string query;
   for (const auto& [name, value] : parameters) {
     if (!query.empty()) query += '&';
-    query += percentEncoded(name) + '=' + percentEncoded(withoutFilteredCharacters(value));
+    query += queryEncoded(name) + '=' + queryEncoded(withoutFilteredCharacters(value));
   }
   const std::string rid = md5Hex(query + std::string(mixin));
   if (rid.empty()) return {};
