@@ -1,7 +1,10 @@
-// The local file a download writes into: one owner for its descriptor.
+// The local file a download writes into: one owner for its descriptor (a
+// Windows handle on Windows). local_file.cpp holds what both platforms share,
+// local_file_posix.cpp and local_file_win32.cpp the system calls.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 
 namespace pindlewick {
@@ -22,7 +25,7 @@ class LocalFile {
   LocalFile& operator=(const LocalFile&) = delete;
   ~LocalFile();
 
-  bool isOpen() const { return descriptor_ >= 0; }
+  bool isOpen() const { return handle_ != kClosed; }
   // Writes all the bytes; false when the system refuses any of them (a full
   // disk, a file size limit). What was written before stays.
   bool write(const char* data, std::size_t size);
@@ -31,8 +34,16 @@ class LocalFile {
   bool close();
 
  private:
-  explicit LocalFile(int descriptor) : descriptor_(descriptor) {}
-  int descriptor_ = -1;
+  // A POSIX descriptor or a Windows HANDLE; -1 is neither (it is what a failed
+  // open() returns, and INVALID_HANDLE_VALUE).
+  using Handle = std::intptr_t;
+  static constexpr Handle kClosed = -1;
+
+  explicit LocalFile(Handle handle) : handle_(handle) {}
+  // Closes the open handle it is given; false when the system reports a failure.
+  static bool closeHandle(Handle handle);
+
+  Handle handle_ = kClosed;
 };
 
 }  // namespace pindlewick

@@ -4,20 +4,19 @@
 // four edit boxes. stdout: each status line (or, with --trace, every write to
 // any control as "name<TAB>text"); stderr: messages, on a terminal a live
 // progress row, and a closing summary. Exit status: 0 all parts downloaded
-// (or already complete), 1 a part failed, 2 usage.
-#include <unistd.h>
-
+// (or already complete), 1 a part failed, 2 usage. The platform's entry point
+// (entry_posix.cpp, entry_win32.cpp) hands over the arguments in UTF-8.
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "app/cli/command_line.h"
 #include "app/initial_state.h"
 #include "app/pipeline.h"
 #include "text/codepage.h"
@@ -52,10 +51,13 @@ struct Options {
   std::array<std::string, 4> editBoxes;  // by EditBox, UTF-8 as given
 };
 
+// Each write ends with a flush: where the streams are buffered (Windows, so
+// that a character's bytes reach the console together) every piece then
+// shows at once, and stderr and stdout stay in order.
 class TerminalWindow final : public WindowPort {
  public:
-  TerminalWindow(const Options& options)
-      : options_(options), liveRow_(!options.trace && ::isatty(STDERR_FILENO)) {}
+  TerminalWindow(const Options& options, bool stderrIsTerminal)
+      : options_(options), liveRow_(!options.trace && stderrIsTerminal) {}
 
   std::string readEditBox(EditBox box) override {
     return options_.editBoxes[static_cast<std::size_t>(box)];
@@ -86,6 +88,7 @@ class TerminalWindow final : public WindowPort {
     const std::lock_guard lock(mutex_);
     clearRow();
     std::fprintf(stderr, "%s%s\n", gbkToUtf8(caption).c_str(), gbkToUtf8(message).c_str());
+    std::fflush(stderr);
   }
 
   // Without a trace or a terminal nobody sees the row, so it is not even made.
@@ -112,6 +115,7 @@ class TerminalWindow final : public WindowPort {
                  std::string(static_cast<std::size_t>(filled), '#').c_str(),
                  std::string(static_cast<std::size_t>(kWidth - filled), ' ').c_str(),
                  gbkToUtf8(row_[static_cast<std::size_t>(Label::percent)]).c_str());
+    std::fflush(stderr);
     rowShown_ = true;
   }
 
@@ -121,6 +125,7 @@ class TerminalWindow final : public WindowPort {
     lastDrawn_ = std::chrono::steady_clock::now();
     if (!rowShown_) return;
     std::fprintf(stderr, "\r\033[K");
+    std::fflush(stderr);
     rowShown_ = false;
   }
 
@@ -159,7 +164,7 @@ void printSummary(const BatchSummary& summary) {
 }
 
 // nullopt for a usage error.
-std::optional<Options> parseArguments(const std::vector<std::string_view>& arguments) {
+std::optional<Options> parseArguments(const std::vector<std::string>& arguments) {
   Options options;
   std::vector<std::string_view> positional;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -186,7 +191,9 @@ std::optional<Options> parseArguments(const std::vector<std::string_view>& argum
   return options;
 }
 
-int run(const std::vector<std::string_view>& arguments) {
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& arguments, bool stderrIsTerminal) {
   if (arguments.size() == 1 && arguments[0] == "--help") {
     std::fputs(kUsage.data(), stdout);
     return kExitAllDownloaded;
@@ -196,19 +203,11 @@ int run(const std::vector<std::string_view>& arguments) {
     std::fputs(kUsage.data(), stderr);
     return kExitUsage;
   }
-  TerminalWindow window(*options);
+  TerminalWindow window(*options, stderrIsTerminal);
   const PartSource source = partSourceFor(options->serviceBase, options->siteBase);
   const BatchSummary summary = runBatch(window, source, options->batch);
   printSummary(summary);
   return summary.failed.empty() ? kExitAllDownloaded : kExitPartFailed;
 }
 
-}  // namespace
 }  // namespace pindlewick
-
-int main(int argc, char* argv[]) {
-  // Past a file-size limit a write then fails with EFBIG, so the part fails
-  // with a message and the batch goes on instead of the signal ending it.
-  std::signal(SIGXFSZ, SIG_IGN);
-  return pindlewick::run(std::vector<std::string_view>(argv + 1, argv + argc));
-}

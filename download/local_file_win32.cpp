@@ -1,0 +1,39 @@
+// The local file on Windows handles: WriteFile stores the bytes as given (no
+// text mode), the name goes to the system in UTF-16 so that any name works
+// whatever the system's code page, and others may read and write the file
+// meanwhile, as on POSIX.
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "download/local_file.h"
+
+namespace pindlewick {
+
+LocalFile LocalFile::open(const std::filesystem::path& path, Mode mode) {
+  const HANDLE file =
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    mode == Mode::rewrite ? CREATE_ALWAYS : OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // A file that cannot seek (a pipe) is simply written where it stands.
+  if (file != INVALID_HANDLE_VALUE && mode == Mode::append) {
+    ::SetFilePointerEx(file, LARGE_INTEGER{}, nullptr, FILE_END);
+  }
+  return LocalFile(reinterpret_cast<Handle>(file));
+}
+
+bool LocalFile::write(const char* data, std::size_t size) {
+  const HANDLE file = reinterpret_cast<HANDLE>(handle_);
+  while (size > 0) {
+    const auto chunk = static_cast<DWORD>(std::min<std::size_t>(size, std::numeric_limits<DWORD>::max()));
+    DWORD written = 0;
+    if (!::WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
+    data += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool LocalFile::closeHandle(Handle handle) { return ::CloseHandle(reinterpret_cast<HANDLE>(handle)) != 0; }
+
+}  // namespace pindlewick
