@@ -6,7 +6,8 @@
 #
 #   programs  what building and running pindlewick and pindlewick-cli needs
 #   tests     the tests, benchmarks, fuzzers and screenshots on top of that
-#   windows   cross-building the Windows programs and running them under Wine
+#   windows   cross-building the Windows programs, running them under Wine and
+#             packaging them
 set -euo pipefail
 
 PROGRAM_PACKAGES=(
@@ -40,6 +41,8 @@ WINDOWS_PACKAGES=(
   dpkg-dev
   # running the Windows programs and tests
   wine64
+  # the Windows installer (scripts/package-windows.sh)
+  nsis
 )
 
 groups=("$@")
