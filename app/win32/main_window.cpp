@@ -289,9 +289,8 @@ void Win32Window::refresh() {
       const std::wstring caption = wideFromGbk(now.labels[label]);
       if (windowText(control) != caption) ::SetWindowTextW(control, caption.c_str());
     }
-    // Positions outside 0..100 show as a full or an empty bar.
-    ::SendDlgItemMessageW(window_, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(std::clamp(now.progressBar, 0, 100)),
-                          0);
+    // The bar itself shows positions outside 0..100 as a full or an empty bar.
+    ::SendDlgItemMessageW(window_, kProgressBar, PBM_SETPOS, static_cast<WPARAM>(now.progressBar), 0);
   }
   showWaitingMessages();
 }
