@@ -40,6 +40,11 @@ WINDOWS_PACKAGES=(
   dpkg-dev
   # running the Windows programs and tests
   wine64
+  # the window's icon, made from the PNGs
+  icoutils
+  # the window's tests and pictures under Wine: an X server without a screen,
+  # and ImageMagick's import for the pictures
+  xvfb imagemagick
 )
 
 groups=("$@")
