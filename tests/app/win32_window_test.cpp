@@ -10,6 +10,7 @@
 // after windows.h
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
