@@ -43,6 +43,11 @@ WINDOWS_PACKAGES=(
   wine64
   # the Windows installer (scripts/package-windows.sh)
   nsis
+  # the window's icon, made from the PNGs
+  icoutils
+  # the window's tests and pictures under Wine: an X server without a screen,
+  # and ImageMagick's import for the pictures
+  xvfb imagemagick
 )
 
 groups=("$@")

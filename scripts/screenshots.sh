@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Saves three pictures of the window, drawn offscreen, into FOLDER (default
 # build/screenshots): before the click, half way through a download from
-# nginx on 127.0.0.1, and after "任务完成。".
+# nginx on 127.0.0.1, and after "任务完成。". Then three of the Windows
+# window under Wine on an X display of its own (scripts/win32_screenshots.py):
+# 4-win32-*.png to 6-win32-*.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 folder=${1:-build/screenshots}
@@ -25,3 +27,13 @@ TMPDIR=$work setsid ./build/dev/bench/window_shots "$folder" &
 shots_pid=$!
 wait "$shots_pid"
 shots_pid=
+
+# The Windows window, cross-built, in a Wine prefix of its own: the pictures
+# put every window in one Wine desktop, which the test prefix does not want.
+bash scripts/windows-deps.sh
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target win32_window_shots >/dev/null
+cache_value() { sed -n "s/^$1:[A-Z]*=//p" build/windows/CMakeCache.txt; }
+python3 -B scripts/win32_screenshots.py "$folder" build/windows/tests/win32_window_shots.exe \
+  env WINEPREFIX="$PWD/build/windows/wine-shots" cmake/wine-run.sh \
+  "$(cache_value PINDLEWICK_WINESERVER)" "$(cache_value PINDLEWICK_WINE)"
