@@ -282,7 +282,10 @@ TEST_F(Win32WindowTest, ClickRunsABatchAndAMessageWaitsForOk) {
   std::string statusWhileAsked;
   ::SendMessageW(control("按钮1"), BM_CLICK, 0, 0);
   ASSERT_TRUE(serveUntil([&] {
-    if (HWND box = findMessageBox("信息：")) {
+    // A box is answered only once its text is in place: MessageBoxW makes
+    // the window before the text inside it.
+    HWND box = findMessageBox("信息：");
+    if (box && !messageBoxText(box).empty()) {
       messageSeen = messageBoxText(box);
       statusWhileAsked = gbkToUtf8(state->snapshot().labels[static_cast<std::size_t>(Label::status)]);
       ::PostMessageW(box, WM_COMMAND, IDOK, 0);
