@@ -131,7 +131,8 @@ download_once() {
   sync
   local start end
   start=$(date +%s%N)
-  run_stage /usr/bin/time -f %M -o "$work/rss" "${command[@]}" >/dev/null
+  # Only the file counts; what a tool says (the command line's summary) is not shown.
+  run_stage /usr/bin/time -f %M -o "$work/rss" "${command[@]}" >/dev/null 2>>"$work/tools.log"
   end=$(date +%s%N)
   [[ $(stat -c %s "$output") == "$size" ]] || { echo "short file from $tool" >&2; exit 1; }
   echo "$mib $tool $((end - start)) $(<"$work/rss")" >>"$work/download.txt"
