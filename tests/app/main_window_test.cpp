@@ -19,6 +19,7 @@
 #include "app/initial_state.h"
 #include "app/pipeline.h"
 #include "tests/app/parse_service.h"
+#include "tests/app/reachable_texts.h"
 #include "text/codepage.h"
 
 namespace pindlewick {
@@ -99,29 +100,15 @@ TEST_F(MainWindowTest, StartsWithTheInitialControls) {
 // Every label shows the widest text it can be given whole: every pixel the
 // text covers, in the font the label draws it with, lies inside the label.
 TEST_F(MainWindowTest, EveryLabelHoldsItsWidestTextWhole) {
-  struct Reachable {
-    const char* name;
-    std::vector<QString> texts;
-  };
-  const Reachable labels[] = {
-      {"标签1", {"URL："}},
-      {"标签2", {"从P"}},
-      {"标签3", {"下载到P"}},
-      {"标签4", {"保存位置："}},
-      {"标签5", {"下载未开始", "开始解析2147483647P。", "解析2147483647P完成，正在下载。",
-                 "2147483647P解析失败。", "任务完成。"}},
-      {"标签7", {"100%", "100.00%"}},
-      {"标签6", {"下载速度", "999999.99KB/秒"}},
-  };
   window.show();  // styled and laid out as the user sees it
-  for (const Reachable& reachable : labels) {
+  for (const testing::ReachableTexts& reachable : testing::reachableLabelTexts()) {
     QLabel* label = control<QLabel>(reachable.name);
     const QRect room = label->contentsRect();
     const QFontMetrics metrics = label->fontMetrics();
-    for (const QString& text : reachable.texts) {
-      const QRect ink = metrics.boundingRect(text);  // drawn from the left of the room
+    for (const std::string& text : reachable.texts) {
+      const QRect ink = metrics.boundingRect(QString::fromStdString(text));  // drawn from the left of the room
       EXPECT_TRUE(ink.left() >= 0 && ink.right() < room.width())
-          << reachable.name << " \"" << text.toStdString() << "\" covers x " << ink.left() << ".."
+          << reachable.name << " \"" << text << "\" covers x " << ink.left() << ".."
           << ink.right() << " of 0.." << room.width() - 1 << " in " << QFontInfo(label->font()).family().toStdString()
           << " " << QFontInfo(label->font()).pixelSize() << "px";
     }

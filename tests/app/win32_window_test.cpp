@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "app/initial_state.h"
+#include "tests/app/reachable_texts.h"
 #include "text/codepage.h"
 
 namespace pindlewick {
@@ -194,22 +195,9 @@ TEST_F(Win32WindowTest, StartsWithTheInitialControls) {
 // Every label shows the widest text it can be given whole, in a face that
 // holds every one of its characters.
 TEST_F(Win32WindowTest, EveryLabelHoldsItsWidestTextWhole) {
-  struct Reachable {
-    const char* name;
-    std::vector<std::string> texts;
-  };
-  const Reachable labels[] = {
-      {"标签1", {"URL："}},
-      {"标签2", {"从P"}},
-      {"标签3", {"下载到P"}},
-      {"标签4", {"保存位置："}},
-      {"标签5", {"下载未开始", "开始解析2147483647P。", "解析2147483647P完成，正在下载。",
-                 "2147483647P解析失败。", "任务完成。"}},
-      {"标签7", {"100%", "100.00%"}},
-      {"标签6", {"下载速度", "999999.99KB/秒"}},
-      {"按钮1", {"开始下载"}},
-  };
-  for (const Reachable& reachable : labels) {
+  std::vector<testing::ReachableTexts> labels = testing::reachableLabelTexts();
+  labels.push_back({"按钮1", {"开始下载"}});
+  for (const testing::ReachableTexts& reachable : labels) {
     HWND label = control(reachable.name);
     RECT room;
     ::GetClientRect(label, &room);
