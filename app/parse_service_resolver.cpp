@@ -12,10 +12,7 @@ namespace {
 // keeping it would only exhaust memory.
 constexpr std::size_t kAnswerLimit = 16 * 1024 * 1024;
 
-bool isPassingStatus(TextView statusText) {
-  const int status = textToInt(textLeft(statusText, 3));
-  return status >= 500 || status == 429;
-}
+bool isPassingStatus(long status) { return status >= 500 || status == 429; }
 
 }  // namespace
 
@@ -34,7 +31,7 @@ PartResolution ParseServiceResolver::resolve(const std::string& address, int par
 
   const std::optional<MediaInfo> media = answer.empty() ? std::nullopt : extractMediaInfo(answer);
   if (!media) {
-    const bool passing = answer.empty() && (request.failedInPassing || isPassingStatus(request.statusText));
+    const bool passing = answer.empty() && (request.failedInPassing || isPassingStatus(request.statusCode));
     return PartRefusal{concatText({partNumber, phrase(Phrase::parseFailedEnd)}), false, passing};
   }
   const bool leaves = !staysInFolder(media->title) || !staysInFolder(media->extension);

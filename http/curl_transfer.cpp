@@ -83,10 +83,6 @@ long responseStatus(CURL* handle) {
   return status;
 }
 
-bool isRedirectStatus(long status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
 bool leavesTls(CURL* handle, bool& tlsSeen) {
   const char* scheme = nullptr;
   curl_easy_getinfo(handle, CURLINFO_SCHEME, &scheme);

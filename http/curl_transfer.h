@@ -74,9 +74,6 @@ class HeadReader {
 
 long responseStatus(CURL* handle);
 
-// The statuses that name another place to go.
-bool isRedirectStatus(long status);
-
 // Whether the request about to go out would leave TLS for plain HTTP after an
 // earlier one of the same exchange went over TLS. Call before each request.
 bool leavesTls(CURL* handle, bool& tlsSeen);

@@ -334,7 +334,7 @@ NextHop nextHop(CURL* handle, const Hop& current) {
   const long status = curl::responseStatus(handle);
   char* location = nullptr;
   curl_easy_getinfo(handle, CURLINFO_REDIRECT_URL, &location);
-  if (!curl::isRedirectStatus(status) || !location) return {};
+  if (!isRedirectStatus(status) || !location) return {};
   const std::optional<Target> target = parseTarget(location);
   if (!target) return {std::nullopt, true};
   // Never from a secure page down to plain HTTP: the redirect response stays.
@@ -387,6 +387,7 @@ bool passed(bool stage) {
 Text readResponse(HttpRequestArgs& args, Response& response, RegexMatcher& matcher) {
   args.returnedHeaders = Text(response.head.raw());
   args.statusText = statusOf(args.returnedHeaders);
+  args.statusCode = curl::responseStatus(response.handle);
   scanResponseHeaders(args.returnedHeaders, args.returnedCookies, args.redirectLocation);
   if (args.autoMergeCookies.value_or(true) && args.submittedCookies) {
     args.returnedCookies = mergeCookies(*args.submittedCookies, args.returnedCookies);
@@ -396,6 +397,10 @@ Text readResponse(HttpRequestArgs& args, Response& response, RegexMatcher& match
 }
 
 }  // namespace
+
+bool isRedirectStatus(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
 
 Text requestHeaderText(TextView extraHeaders, const std::optional<Text>& cookies) {
   Text headers = extraHeaders.empty() ? Text() : Text(extraHeaders) + "\r\n";

@@ -36,6 +36,7 @@ struct HttpRequestArgs {
   int timeoutSeconds = 0;  // 0 or less: 30 seconds
   Text redirectLocation;   // out: the "Location: " value, when there is one
   Text statusText;         // out: "200 OK", or the failure message
+  long statusCode = 0;     // out: the last response's status, 0 when none came
   Bytes responseBytes;     // out: the body exactly as received
   std::optional<bool> autoMergeCookies;  // not given: true
   // The longest body kept. A longer one ends the transfer as soon as it is
@@ -50,6 +51,9 @@ struct HttpRequestArgs {
 // Performs the request and returns the body as text: the bytes before the
 // first zero byte, decoded when the page declares a charset other than GBK.
 Text httpRequest(HttpRequestArgs& args);
+
+// The statuses that name another place to go.
+bool isRedirectStatus(long status);
 
 // The request header text: extraHeaders followed by each default line whose
 // probe it lacks (User-Agent, Accept, Accept-Encoding, Accept-Language,

@@ -1,7 +1,5 @@
 #include "site/site_http.h"
 
-#include <charconv>
-
 #include "http/http_request.h"
 #include "site/address.h"
 #include "site/percent_encoding.h"
@@ -34,17 +32,6 @@ HttpRequestArgs getRequest(std::string_view url, int timeoutSeconds) {
   return args;
 }
 
-// httpRequest leaves the header block empty when no answer came.
-int statusOf(const HttpRequestArgs& args) {
-  int status = 0;
-  std::from_chars(args.statusText.data(), args.statusText.data() + args.statusText.size(), status);
-  return status;
-}
-
-bool isRedirect(int status) {
-  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
 }  // namespace
 
 std::string asciiUrl(std::string_view url) {
@@ -57,7 +44,7 @@ SiteReply fetchApi(const std::string& url, const std::string& cookies, int timeo
   if (!cookies.empty()) args.submittedCookies = Text(cookies);
   httpRequest(args);
   const bool answered = !args.returnedHeaders.empty();
-  return {answered, answered ? statusOf(args) : 0,
+  return {answered, static_cast<int>(args.statusCode),
           std::string(args.responseBytes.begin(), args.responseBytes.end())};
 }
 
@@ -65,7 +52,7 @@ std::optional<std::string> fetchRedirect(const std::string& url, int timeoutSeco
   HttpRequestArgs args = getRequest(url, timeoutSeconds);
   args.disableRedirects = true;
   httpRequest(args);
-  if (args.returnedHeaders.empty() || !isRedirect(statusOf(args)) || args.redirectLocation.empty()) {
+  if (!isRedirectStatus(args.statusCode) || args.redirectLocation.empty()) {
     return std::nullopt;
   }
   return resolveLocation(url, args.redirectLocation.bytes());
