@@ -149,7 +149,7 @@ PartResult processPart(WindowPort& window, PartResolver& resolver, const std::st
   }
   // The folder is used exactly as typed.
   const std::filesystem::path path =
-      std::filesystem::u8path(window.readEditBox(EditBox::folder) + links.fileName);
+      std::filesystem::u8path(window.readEditBox(EditBox::folder) + storableFileName(links.fileName));
   return download(window, links, path, resume);
 }
 

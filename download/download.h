@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "text/text.h"
@@ -60,6 +61,12 @@ struct DownloadResult {
 
   bool succeeded() const { return outcome != Outcome::failed; }
 };
+
+// name (UTF-8, no folder) as this system can store it. Windows reserves
+// : * ? " < > | (a colon would even name a stream of another file): they
+// become their full-width forms there. POSIX stores every byte but '/' and
+// NUL, which no name reaching here holds.
+std::string storableFileName(std::string_view name);
 
 // Fetches url (code page 936) with a GET and streams the body into path. Only
 // a final answer (after redirects) of 2xx is stored; any other is "cannot

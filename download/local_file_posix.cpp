@@ -1,5 +1,6 @@
 // The local file on POSIX descriptors.
 #include "download/local_file.h"
+#include "download/download.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,6 +8,8 @@
 #include <cerrno>
 
 namespace pindlewick {
+
+std::string storableFileName(std::string_view name) { return std::string(name); }
 
 LocalFile LocalFile::open(const std::filesystem::path& path, Mode mode) {
   const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (mode == Mode::rewrite ? O_TRUNC : 0);

@@ -7,9 +7,26 @@
 #include <algorithm>
 #include <limits>
 
+#include "download/download.h"
 #include "download/local_file.h"
+#include "text/reserved_characters.h"
 
 namespace pindlewick {
+
+std::string storableFileName(std::string_view name) {
+  // The reserved characters are ASCII, so no byte of a longer UTF-8 sequence
+  // is taken for one.
+  std::string storable;
+  for (const char c : name) {
+    const std::string_view fullWidth = fullWidthOfReserved(static_cast<unsigned char>(c));
+    if (fullWidth.empty()) {
+      storable += c;
+    } else {
+      storable += fullWidth;
+    }
+  }
+  return storable;
+}
 
 LocalFile LocalFile::open(const std::filesystem::path& path, Mode mode) {
   const HANDLE file =

@@ -4,22 +4,12 @@
 #include <array>
 #include <cctype>
 
+#include "text/reserved_characters.h"
+
 namespace pindlewick::site {
 namespace {
 
 constexpr std::string_view kExtension = ".mp4";
-
-struct Replacement {
-  char reserved;
-  std::string_view fullWidth;
-};
-
-// What Linux, Windows or FAT/exFAT cannot store in a name, and the
-// full-width form that reads the same.
-constexpr std::array<Replacement, 9> kReplacements = {{
-    {'/', "／"}, {'\\', "＼"}, {':', "："}, {'*', "＊"}, {'?', "？"},
-    {'"', "＂"}, {'<', "＜"}, {'>', "＞"}, {'|', "｜"},
-}};
 
 constexpr std::array<std::string_view, 3> kBlanks = {" ", "\u00A0", "\u3000"};
 
@@ -51,14 +41,6 @@ Utf8Char firstChar(std::string_view text) {
 
 bool isControl(char32_t codePoint) { return codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F); }
 
-// The full-width form of a reserved character, or "".
-std::string_view fullWidthOf(char32_t codePoint) {
-  for (const Replacement& replacement : kReplacements) {
-    if (char32_t(replacement.reserved) == codePoint) return replacement.fullWidth;
-  }
-  return {};
-}
-
 // Reserved characters replaced; control characters and bytes that are not
 // UTF-8 dropped.
 std::string storableCharacters(std::string_view text) {
@@ -69,7 +51,7 @@ std::string storableCharacters(std::string_view text) {
       text.remove_prefix(1);
       continue;
     }
-    if (const std::string_view fullWidth = fullWidthOf(c.codePoint); !fullWidth.empty()) {
+    if (const std::string_view fullWidth = fullWidthOfReserved(c.codePoint); !fullWidth.empty()) {
       storable += fullWidth;
     } else if (!isControl(c.codePoint)) {
       storable += text.substr(0, c.length);

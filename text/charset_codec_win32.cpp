@@ -161,14 +161,30 @@ std::optional<std::u16string> decode(std::string_view bytes, const std::string& 
   return units;
 }
 
-std::optional<std::string> encode(std::u16string_view units, const std::string& charset) {
+// units with each surrogate pair as one "?": the code pages that take a
+// default character hold nothing past U+FFFF, and Windows would write a "?"
+// for each half where ICU writes one for the character.
+std::u16string pairsAsQuestionMarks(std::u16string_view units) {
+  std::u16string result;
+  result.reserve(units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const bool pair = i + 1 < units.size() && units[i] >= 0xD800 && units[i] <= 0xDBFF &&
+                      units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
+    result += pair ? u'?' : units[i];
+    if (pair) ++i;
+  }
+  return result;
+}
+
+std::optional<std::string> encode(std::u16string_view original, const std::string& charset) {
   const std::optional<UINT> codePage = codePageOf(charset);
   if (!codePage) return std::nullopt;
-  if (units.empty() || !fitsInt(units.size())) return std::string{};
-  const int length = static_cast<int>(units.size());
   // Without WC_NO_BEST_FIT_CHARS Windows writes look-alikes (¥ for ￥, A for Ā)
   // where the code page lacks a character; "?" is what ICU gives.
   const bool plain = takesNoFlags(*codePage);
+  const std::u16string units = plain ? std::u16string(original) : pairsAsQuestionMarks(original);
+  if (units.empty() || !fitsInt(units.size())) return std::string{};
+  const int length = static_cast<int>(units.size());
   const DWORD flags = plain ? 0 : WC_NO_BEST_FIT_CHARS;
   const char* question = plain ? nullptr : "?";
   const int needed = ::WideCharToMultiByte(*codePage, flags, wide(units.data()), length, nullptr, 0,

@@ -3,16 +3,19 @@
 script starts on the Linux side (a Windows program under Wine can start a
 Linux program but cannot stop it):
 
-  cli_under_wine.py service|site PROGRAM RUNNER...
+  cli_under_wine.py service|site|reserved PROGRAM RUNNER...
 
 service: a range of three parts from the stand-in parse service, one of which
-fails; site: three parts from the fixture site. RUNNER is the command that
-runs a Windows program (CMake's crosscompiling emulator). Each run saves into
-a folder whose name code page 936 cannot hold, so it must reach the program
-as a wide argument. The run passes when stdout and stderr (bytes, UTF-8 with
-"\\n" line ends), the exit status, and the names and bytes of the files are
-those the Linux command line gives for the same run; otherwise it prints what
-differs and exits 1.
+fails; site: three parts from the fixture site; reserved: one part from the
+service whose title holds characters Windows reserves in names and one that
+code page 936 cannot hold (it becomes "?"), the one case whose file name is
+not the Linux one: Windows stores those characters in full-width form.
+RUNNER is the command that runs a Windows program (CMake's crosscompiling
+emulator). Each run saves into a folder whose name code page 936 cannot hold,
+so it must reach the program as a wide argument. The run passes when stdout
+and stderr (bytes, UTF-8 with "\\n" line ends), the exit status, and the
+names and bytes of the files are those the Linux command line gives for the
+same run; otherwise it prints what differs and exits 1.
 """
 
 import os
@@ -60,6 +63,17 @@ CASES = {
         "files": {"P01 开始.mp4": site_bytes(5000),
                   "P02 第二集： 安装／配置？.mp4": site_bytes(5001),
                   "P03 第三集 安装.mp4": site_bytes(5002)},
+    },
+    "reserved": {
+        "server": [os.path.join(TESTS, "app", "parse_service.py"), "--utf8", "1",
+                   "--title", "1", "问答: 为什么 🎬"],
+        "base_option": "--service",
+        "arguments": ["https://www.example.com/video/BV1xx", "1", "1"],
+        "stdout": "开始解析1P。\n解析1P完成，正在下载。\n任务完成。\n",
+        "stderr": "汇总：下载 1，失败 0，已完整 0\n",
+        "exit": 0,
+        # On Linux: "问答: 为什么 ?.mp4".
+        "files": {"问答： 为什么 ？.mp4": SERVICE_MEDIA},
     },
 }
 

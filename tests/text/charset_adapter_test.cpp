@@ -109,6 +109,9 @@ TEST(CharsetAdapter, Encode) {
       {u"\u00A2\u00A5", "windows-936-2000", "??"},
       {u"\u0101\u0100", "windows-936-2000", "\xA8\xA1?"},
       {{kLoneSurrogate}, "windows-936-2000", "?"},
+      // One "?" for a character past U+FFFF, not one for each of its halves.
+      {u"a\U0001F3ACb", "windows-936-2000", "a?b"},
+      {u"\U0001F3AC", "UTF-8", "\xF0\x9F\x8E\xAC"},
       // ICU drops a soft hyphen (a default-ignorable character); Windows has
       // no mapping for it and writes "?".
       {u"a\u00ADb", "windows-936-2000", "ab", "a?b"},
