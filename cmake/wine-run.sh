@@ -9,6 +9,9 @@ server=$1
 wine=$2
 shift 2
 export WINEDEBUG="${WINEDEBUG:--all}"
+# Wine hands names to Linux in the locale's encoding: UTF-8 keeps every name
+# whole, whatever locale the caller has (CI's may be plain POSIX).
+export LC_ALL=C.UTF-8
 # No offers to install .NET or the HTML engine.
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 mkdir -p "$WINEPREFIX"

@@ -2,11 +2,12 @@
 # Builds and runs every test: the normal build, then the whole suite again
 # under AddressSanitizer with UndefinedBehaviorSanitizer, and under
 # ThreadSanitizer (without the Qt window, which it cannot see into), then a
-# bounded run of every fuzzer.
+# bounded run of every fuzzer, then the Windows build with its tests under
+# Wine (the first run cross-builds libcurl and PCRE2, a few minutes).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh programs tests
+bash scripts/install-deps.sh programs tests windows
 
 summary=$(mktemp)
 trap 'rm -f "$summary"' EXIT
@@ -19,6 +20,12 @@ for preset in dev asan tsan; do
 done
 
 bash scripts/fuzz.sh | tee -a "$summary"
+
+echo "== tests: windows"
+bash scripts/windows-deps.sh
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows | tee -a "$summary"
 
 # One closing line for every preset's tests and every fuzzer together. A
 # failure above has already ended the script.
