@@ -64,8 +64,9 @@ struct DownloadResult {
 
 // name (UTF-8, no folder) as this system can store it. Windows reserves
 // : * ? " < > | (a colon would even name a stream of another file): they
-// become their full-width forms there. POSIX stores every byte but '/' and
-// NUL, which no name reaching here holds.
+// become their full-width forms there, and a name Windows takes for a device
+// (con.mp4, NUL, COM1.x) gets a "_" in front. POSIX stores every byte but
+// '/' and NUL, which no name reaching here holds.
 std::string storableFileName(std::string_view name);
 
 // Fetches url (code page 936) with a GET and streams the body into path. Only

@@ -13,6 +13,22 @@
 
 namespace pindlewick {
 
+namespace {
+
+// Windows opens a device, not a file, for these names whatever their
+// extension: "con.mp4" is the console.
+bool namesDevice(std::string_view name) {
+  std::string stem(name.substr(0, name.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  std::transform(stem.begin(), stem.end(), stem.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? char(c - 'a' + 'A') : c; });
+  if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+  const bool port = stem.starts_with("COM") || stem.starts_with("LPT");
+  return port && stem.size() == 4 && stem[3] >= '1' && stem[3] <= '9';
+}
+
+}  // namespace
+
 std::string storableFileName(std::string_view name) {
   // The reserved characters are ASCII, so no byte of a longer UTF-8 sequence
   // is taken for one.
@@ -25,7 +41,7 @@ std::string storableFileName(std::string_view name) {
       storable += fullWidth;
     }
   }
-  return storable;
+  return namesDevice(storable) ? "_" + storable : storable;
 }
 
 LocalFile LocalFile::open(const std::filesystem::path& path, Mode mode) {

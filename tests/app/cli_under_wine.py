@@ -6,10 +6,11 @@ Linux program but cannot stop it):
   cli_under_wine.py service|site|reserved PROGRAM RUNNER...
 
 service: a range of three parts from the stand-in parse service, one of which
-fails; site: three parts from the fixture site; reserved: one part from the
-service whose title holds characters Windows reserves in names and one that
-code page 936 cannot hold (it becomes "?"), the one case whose file name is
-not the Linux one: Windows stores those characters in full-width form.
+fails; site: three parts from the fixture site; reserved: two parts from the
+service, one whose title holds characters Windows reserves in names and one
+that code page 936 cannot hold (it becomes "?"), one whose title is a name
+Windows keeps for a device: the one case whose file names are not the Linux
+ones, since Windows stores such names in another form.
 RUNNER is the command that runs a Windows program (CMake's crosscompiling
 emulator). Each run saves into a folder whose name code page 936 cannot hold,
 so it must reach the program as a wide argument. The run passes when stdout
@@ -66,14 +67,14 @@ CASES = {
     },
     "reserved": {
         "server": [os.path.join(TESTS, "app", "parse_service.py"), "--utf8", "1",
-                   "--title", "1", "问答: 为什么 🎬"],
+                   "--title", "1", "问答: 为什么 🎬", "--title", "2", "con"],
         "base_option": "--service",
-        "arguments": ["https://www.example.com/video/BV1xx", "1", "1"],
-        "stdout": "开始解析1P。\n解析1P完成，正在下载。\n任务完成。\n",
-        "stderr": "汇总：下载 1，失败 0，已完整 0\n",
+        "arguments": ["https://www.example.com/video/BV1xx", "1", "2"],
+        "stdout": "开始解析1P。\n解析1P完成，正在下载。\n开始解析2P。\n解析2P完成，正在下载。\n任务完成。\n",
+        "stderr": "汇总：下载 2，失败 0，已完整 0\n",
         "exit": 0,
-        # On Linux: "问答: 为什么 ?.mp4".
-        "files": {"问答： 为什么 ？.mp4": SERVICE_MEDIA},
+        # On Linux: "问答: 为什么 ?.mp4" and "con.mp4".
+        "files": {"问答： 为什么 ？.mp4": SERVICE_MEDIA, "_con.mp4": SERVICE_MEDIA},
     },
 }
 
