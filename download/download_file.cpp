@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -78,6 +80,22 @@ std::int64_t announcedLength(CURL* easy) {
   return length > 0 ? length : 0;
 }
 
+// Where the body of the final answer starts in the resource, from its
+// Content-Range ("bytes 1000-99999/100000"); nothing when it has none.
+std::optional<std::int64_t> rangeStart(CURL* easy) {
+  curl_header* field = nullptr;
+  if (curl_easy_header(easy, "Content-Range", 0, CURLH_HEADER, -1, &field) != CURLHE_OK) {
+    return std::nullopt;
+  }
+  std::string_view value(field->value);
+  if (!value.starts_with("bytes ")) return std::nullopt;
+  value.remove_prefix(6);
+  std::int64_t start = 0;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), start);
+  if (error != std::errc{} || end == value.data() + value.size() || *end != '-') return std::nullopt;
+  return start;
+}
+
 // A final 2xx answer: open the local file now, never before, so an answer
 // that is not stored leaves the file alone. A 206 continues the file; any
 // other 2xx is the whole resource and rewrites it.
@@ -107,7 +125,10 @@ bool onHeadEnd(Transfer& transfer) {
     transfer.alreadyComplete = true;
     return false;
   }
-  if (status >= 300) {
+  // Bytes from anywhere but the end of the file would corrupt it.
+  const bool rangeElsewhere =
+      status == 206 && transfer.resumeOffset && rangeStart(transfer.easy) != transfer.resumeOffset;
+  if (status >= 300 || rangeElsewhere) {
     transfer.failure = Failure::openUrl;
     return false;
   }

@@ -270,6 +270,7 @@ TEST_F(DownloadTest, EveryFailureIsShownOnceAndLeavesTheFileAsTheStepsSay) {
     std::optional<std::string> path;  // the default file when not given
     const char* message;
     std::string fileAfter;
+    std::optional<std::int64_t> offset = {};
   };
   PatternServer server;
   const testing::ReservedPort nothingListens;
@@ -285,6 +286,11 @@ TEST_F(DownloadTest, EveryFailureIsShownOnceAndLeavesTheFileAsTheStepsSay) {
       {"403", server.url("/status?code=403"), {}, "不能打开该URL!", older},
       {"500", server.url("/status?code=500"), {}, "不能打开该URL!", older},
       {"416 without a range", server.url("/status?code=416"), {}, "不能打开该URL!", older},
+      // A 206 must continue the file where it ends, or the file is corrupt.
+      {"206 to another range", server.url("/status?code=206&range=bytes%200-36/37"), {},
+       "不能打开该URL!", older, older.size()},
+      {"206 without its range", server.url("/status?code=206"), {}, "不能打开该URL!", older,
+       older.size()},
       // libcurl follows no Location it cannot use: the answer is a 3xx.
       {"redirect without Location", server.url("/status?code=302"), {}, "不能打开该URL!", older},
       {"redirect to a blank Location", server.url("/status?code=301&location="), {},
@@ -307,7 +313,7 @@ TEST_F(DownloadTest, EveryFailureIsShownOnceAndLeavesTheFileAsTheStepsSay) {
     SCOPED_TRACE(c.name);
     writeFile(file, older);
 
-    const Outcome outcome = download(c.url, c.path.value_or(file.string()));
+    const Outcome outcome = download(c.url, c.path.value_or(file.string()), c.offset);
 
     EXPECT_EQ(outcome.result, -1);
     EXPECT_EQ(outcome.window, std::vector<std::string>{std::string("信息： ") + c.message});

@@ -17,6 +17,7 @@ Every connection carries one request; the path chooses the answer:
   /redirect?to=URL       302 to URL
   /status?code=N         status N with a small page and no Location
          &location=L     ... with a Location line of L (which may be blank)
+         &range=R        ... with a Content-Range line of R
   /silent                reads the request, never answers
   /endless               test-pattern bytes without a length and without end,
                          until the client goes away
@@ -101,6 +102,8 @@ def answer(request_head):
                   ("Connection", "close")]
         if "location" in query:
             fields.append(("Location", query["location"]))
+        if "range" in query:
+            fields.append(("Content-Range", query["range"]))
         return head(query["code"] + " Status", fields) + page, "close"
     if path == "/silent":
         return b"", "stall"
