@@ -172,6 +172,8 @@ std::string patternBytes(std::size_t size, std::size_t from) {
   return bytes;
 }
 
+fs::path utf8Path(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
+
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

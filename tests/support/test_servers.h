@@ -167,6 +167,9 @@ bool systemAuthoritiesChecked();
 
 // size bytes of the pattern PatternServer sends: byte i is i % 251.
 std::string patternBytes(std::size_t size, std::size_t from = 0);
+// The path UTF-8 text names (Windows would read a plain string in its ANSI
+// code page).
+std::filesystem::path utf8Path(const std::string& name);
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& content);
 
