@@ -2,15 +2,12 @@
 """Linux processes and ports for a Windows test program under Wine, which can
 start a Linux program but cannot wait for it or stop it:
 
-  process_broker.py RUNNER... PROGRAM [ARGUMENTS...]
+  process_broker.py PORT
 
-Listens on 127.0.0.1 at a free port, runs the rest of its command line (the
-runner that starts the Windows program, and that program) with the port in
-PINDLEWICK_TEST_BROKER, and exits with that command's status.
-
-The test program connects and sends requests, one line each, fields
-separated by tabs (arguments hold no tab or line break), and gets one line
-back, "ok" or "error" followed by tab-separated fields:
+The test program starts it and listens on 127.0.0.1:PORT; the broker
+connects there and serves the requests that arrive, one line each, fields
+separated by tabs (arguments hold no tab or line break), with one line back,
+"ok" or "error" followed by tab-separated fields:
 
   start ARGV...    starts a process with its output on a pipe  -> ok ID
   line ID          its next line of output, "" at its end      -> ok TEXT
@@ -20,20 +17,17 @@ back, "ok" or "error" followed by tab-separated fields:
                    that never listens (as ReservedPort in C++)
   release PORT     lets the port go                             -> ok
 
-Whatever a connection started or reserved goes with it when it closes, so a
-test program that crashes leaves nothing behind.
+When the connection closes, as it does when the test program ends or
+crashes, the broker stops what it started, lets the ports go and ends.
 """
 
-import os
 import socket
-import socketserver
 import subprocess
 import sys
-import threading
 
 
 class Session:
-    """The processes and ports of one connection."""
+    """The processes and ports of the connection."""
 
     def __init__(self):
         self.processes = {}
@@ -84,37 +78,24 @@ REQUESTS = {"start": Session.start, "line": Session.line, "stop": Session.stop,
             "run": Session.run, "reserve": Session.reserve, "release": Session.release}
 
 
-class Handler(socketserver.StreamRequestHandler):
-    def handle(self):
-        session = Session()
-        try:
-            for request in self.rfile:
-                name, *fields = request.rstrip(b"\n").decode("utf-8", "surrogateescape").split("\t")
-                try:
-                    reply = ["ok"] + REQUESTS[name](session, *fields)
-                except Exception as error:  # the test program hears of every failure
-                    reply = ["error", "%s: %s" % (name, error)]
-                self.wfile.write("\t".join(reply).encode("utf-8", "surrogateescape") + b"\n")
-        finally:
-            session.close()
-
-
-class Server(socketserver.ThreadingTCPServer):
-    # Closing the server waits for every connection's cleanup.
-    daemon_threads = False
-    block_on_close = True
+def serve(connection):
+    session = Session()
+    try:
+        for request in connection.makefile("rb"):
+            name, *fields = request.rstrip(b"\n").decode("utf-8", "surrogateescape").split("\t")
+            try:
+                reply = ["ok"] + REQUESTS[name](session, *fields)
+            except Exception as error:  # the test program hears of every failure
+                reply = ["error", "%s: %s" % (name, error)]
+            connection.sendall("\t".join(reply).encode("utf-8", "surrogateescape") + b"\n")
+    finally:
+        session.close()
 
 
 def main():
-    command = sys.argv[1:]
-    with Server(("127.0.0.1", 0), Handler) as server:
-        # A short poll, so that shutting down after the command costs little.
-        threading.Thread(target=server.serve_forever, args=(0.02,), daemon=True).start()
-        environment = dict(os.environ, PINDLEWICK_TEST_BROKER=str(server.server_address[1]))
-        status = subprocess.run(command, env=environment).returncode
-        server.shutdown()
-    return status if status >= 0 else 128 - status
+    with socket.create_connection(("127.0.0.1", int(sys.argv[1]))) as connection:
+        serve(connection)
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    main()

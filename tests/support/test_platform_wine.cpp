@@ -1,8 +1,8 @@
 // The processes, ports, folders and environment of test_servers.h for a
 // Windows test program under Wine. Wine can start a Linux program but cannot
-// wait for it or stop it, so process_broker.py, started on the Linux side by
-// the test program's runner, starts, stops and runs the Linux programs and
-// holds the ports; the test program asks it over a loopback connection.
+// wait for it or stop it, so the test program starts process_broker.py once,
+// which starts, stops and runs the Linux programs and holds the ports for it,
+// asked over a loopback connection.
 #include <winsock2.h>
 
 #include <cstdlib>
@@ -38,6 +38,26 @@ sockaddr_in loopback(int port) {
   return address;
 }
 
+// A socket that listens on a free port of 127.0.0.1 for one connection.
+SOCKET listeningSocket() {
+  useWinsock();
+  const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  const sockaddr_in address = loopback(0);
+  if (listener == INVALID_SOCKET || ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(listener, 1) != 0) {
+    ::closesocket(listener);
+    throw std::runtime_error("cannot listen on 127.0.0.1");
+  }
+  return listener;
+}
+
+std::wstring widened(const std::string& utf8) {
+  std::wstring wide(utf8.size(), L'\0');
+  wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                            wide.data(), static_cast<int>(wide.size()))));
+  return wide;
+}
+
 // A connection to 127.0.0.1:port; INVALID_SOCKET when nothing accepts it.
 SOCKET connectTo(int port) {
   useWinsock();
@@ -51,9 +71,9 @@ SOCKET connectTo(int port) {
   return connection;
 }
 
-// The one connection of this program to the broker, whose port the runner
-// puts in PINDLEWICK_TEST_BROKER. What the broker holds for it goes when it
-// closes, at the latest when the program ends.
+// The one connection of this program to process_broker.py, which it starts
+// on first use. What the broker holds for it goes when the connection closes,
+// at the latest when the program ends.
 class Broker {
  public:
   static Broker& connection() {
@@ -82,13 +102,31 @@ class Broker {
   }
 
  private:
+  // Starts the broker, which connects back to a port of ours. Wine runs a
+  // Linux program without a handle to it, so nothing waits for its end: it
+  // ends by itself once this connection closes.
   Broker() {
-    const char* port = std::getenv("PINDLEWICK_TEST_BROKER");
-    if (port == nullptr) {
-      throw std::runtime_error("no process broker: run this program through tests/support/process_broker.py");
-    }
-    socket_ = connectTo(std::atoi(port));
-    if (socket_ == INVALID_SOCKET) throw std::runtime_error("cannot reach the process broker");
+    const SOCKET listener = listeningSocket();
+    sockaddr_in address{};
+    int length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    // The program by its Windows name, the command line as Linux reads it;
+    // -I -S: the broker needs only the standard library and starts faster.
+    const std::wstring program = widened("Z:" PINDLEWICK_PYTHON);
+    std::wstring commandLine = widened(PINDLEWICK_PYTHON " -B -I -S " PINDLEWICK_TEST_DIR
+                                       "/support/process_broker.py " + std::to_string(::ntohs(address.sin_port)));
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const bool started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                          nullptr, &startup, &process);
+    fd_set ready;
+    FD_ZERO(&ready);
+    FD_SET(listener, &ready);
+    timeval limit{10, 0};  // a broker that fails to start never connects
+    if (started && ::select(0, &ready, nullptr, nullptr, &limit) == 1) socket_ = ::accept(listener, nullptr, nullptr);
+    ::closesocket(listener);
+    if (socket_ == INVALID_SOCKET) throw std::runtime_error("the process broker did not start");
   }
   ~Broker() { ::closesocket(socket_); }
 

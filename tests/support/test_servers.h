@@ -5,7 +5,7 @@
 // On Linux the test program starts the servers itself. A Windows test program
 // runs under Wine, which can start a Linux program but not wait for it or stop
 // it: there the processes and ports below are held by process_broker.py on the
-// Linux side, which the test program's runner starts.
+// Linux side, which the test program starts when it first needs one.
 #pragma once
 
 #include <filesystem>
