@@ -43,7 +43,8 @@ SOCKET listeningSocket() {
   useWinsock();
   const SOCKET listener = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   const sockaddr_in address = loopback(0);
-  if (listener == INVALID_SOCKET || ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+  if (listener == INVALID_SOCKET ||
+      ::bind(listener, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(listener, 1) != 0) {
     ::closesocket(listener);
     throw std::runtime_error("cannot listen on 127.0.0.1");
@@ -53,8 +54,9 @@ SOCKET listeningSocket() {
 
 std::wstring widened(const std::string& utf8) {
   std::wstring wide(utf8.size(), L'\0');
-  wide.resize(static_cast<std::size_t>(::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                            wide.data(), static_cast<int>(wide.size()))));
+  const int length = ::MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
+                                           static_cast<int>(wide.size()));
+  wide.resize(static_cast<std::size_t>(length));
   return wide;
 }
 
@@ -113,18 +115,21 @@ class Broker {
     // The program by its Windows name, the command line as Linux reads it;
     // -I -S: the broker needs only the standard library and starts faster.
     const std::wstring program = widened("Z:" PINDLEWICK_PYTHON);
-    std::wstring commandLine = widened(PINDLEWICK_PYTHON " -B -I -S " PINDLEWICK_TEST_DIR
-                                       "/support/process_broker.py " + std::to_string(::ntohs(address.sin_port)));
+    const std::string port = std::to_string(::ntohs(address.sin_port));
+    std::wstring commandLine =
+        widened(PINDLEWICK_PYTHON " -B -I -S " PINDLEWICK_TEST_DIR "/support/process_broker.py " + port);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    const bool started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                                          nullptr, &startup, &process);
+    const bool started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                          nullptr, nullptr, &startup, &process);
     fd_set ready;
     FD_ZERO(&ready);
     FD_SET(listener, &ready);
     timeval limit{10, 0};  // a broker that fails to start never connects
-    if (started && ::select(0, &ready, nullptr, nullptr, &limit) == 1) socket_ = ::accept(listener, nullptr, nullptr);
+    if (started && ::select(0, &ready, nullptr, nullptr, &limit) == 1) {
+      socket_ = ::accept(listener, nullptr, nullptr);
+    }
     ::closesocket(listener);
     if (socket_ == INVALID_SOCKET) throw std::runtime_error("the process broker did not start");
   }
