@@ -32,7 +32,7 @@ class ParseService {
                                             const std::filesystem::path& key) {
     options.insert(options.begin(),
                    {PINDLEWICK_PYTHON, "-B", PINDLEWICK_TEST_DIR "/app/parse_service.py"});
-    if (!certificate.empty()) options.insert(options.end(), {"--tls", certificate.string(), key.string()});
+    if (!certificate.empty()) options.insert(options.end(), {"--tls", linuxPath(certificate), linuxPath(key)});
     return options;
   }
   std::string scheme_;

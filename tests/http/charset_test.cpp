@@ -31,7 +31,7 @@ TEST(DeclaredCharset, PagesAreDecodedFromTheCharsetTheyDeclare) {
       {"gb2312-upper", "<meta charset=GB2312>\x86\xB4\x88\xD2", "<meta charset=GB2312>\x86\xB4\x88\xD2"},
       {"gb2312", "<meta charset=gb2312>\x81\x40", "<meta charset=gb2312>\x81\x40"},
       {"gbk", "<meta charset=gbk>\x81\x40", "<meta charset=gbk>\x81\x40"},
-      {"GBK", "<meta charset=GBK>\x81\x40", "<meta charset=GBK>\x81\x40"},
+      {"gbk-upper", "<meta charset=GBK>\x81\x40", "<meta charset=GBK>\x81\x40"},
       {"gb_2312-80", "<meta charset=GB_2312-80>\x81\x40", "<meta charset=GB_2312-80>\x81\x40"},
       {"x-gbk", "<meta charset=X-GBK>\x81\x40", "<meta charset=X-GBK>\x81\x40"},
       {"csgb2312", "<meta charset=csGB2312>\x81\x40", "<meta charset=csGB2312>\x81\x40"},

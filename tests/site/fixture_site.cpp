@@ -9,7 +9,7 @@ namespace {
 
 std::vector<std::string> commandLine(const std::filesystem::path& log, const std::vector<std::string>& options) {
   std::vector<std::string> argv = {PINDLEWICK_PYTHON, "-B", PINDLEWICK_TEST_DIR "/site/fixture_site.py", "--log",
-                                   log.string()};
+                                   linuxPath(log)};
   argv.insert(argv.end(), options.begin(), options.end());
   return argv;
 }

@@ -1,16 +1,6 @@
 #include "tests/support/test_servers.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -18,64 +8,19 @@
 #include <stdexcept>
 #include <thread>
 
-extern char** environ;
+#include "tests/support/test_platform.h"
 
 namespace pindlewick::testing {
 namespace fs = std::filesystem;
 
 namespace {
 
-// Starts argv with its standard output on outputFd, or with its standard
-// output and error silenced when outputFd is -1.
-pid_t spawn(const std::vector<std::string>& argv, int outputFd) {
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  if (outputFd != -1) {
-    posix_spawn_file_actions_adddup2(&actions, outputFd, STDOUT_FILENO);
-  } else {
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  }
-  std::vector<char*> arguments;
-  for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
-  arguments.push_back(nullptr);
-  pid_t pid = -1;
-  const int failed = ::posix_spawnp(&pid, arguments[0], &actions, nullptr, arguments.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed) throw std::runtime_error("cannot start " + argv[0]);
-  return pid;
-}
-
-int exitStatusOf(pid_t pid) {
-  int status = 0;
-  while (::waitpid(pid, &status, 0) == -1 && errno == EINTR) {
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-sockaddr_in loopback(int port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<std::uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-bool accepts(int port) {
-  const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-  const sockaddr_in address = loopback(port);
-  const bool connected =
-      ::connect(probe, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  ::close(probe);
-  return connected;
-}
-
 // Waits until something accepts connections on the port; false when nothing
 // does within seconds. On a reserved port that can only be the server started
 // for it.
 bool waitForListener(int port) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (!accepts(port)) {
+  while (!acceptsConnections(port)) {
     if (std::chrono::steady_clock::now() > deadline) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -83,7 +28,8 @@ bool waitForListener(int port) {
 }
 
 std::string loopbackUrl(const std::string& scheme, int port, const std::string& path) {
-  return scheme + "://127.0.0.1:" + std::to_string(port) + path;
+  const std::string host = scheme == "https" ? secureHost() : "127.0.0.1";
+  return scheme + "://" + host + ":" + std::to_string(port) + path;
 }
 
 std::string schemeFor(const fs::path& certificate) { return certificate.empty() ? "http" : "https"; }
@@ -94,7 +40,7 @@ std::vector<std::string> pythonServer(const std::string& script, const std::vect
                                       const fs::path& certificate, const fs::path& key) {
   std::vector<std::string> argv = {PINDLEWICK_PYTHON, "-B", PINDLEWICK_TEST_DIR "/support/" + script};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-  if (!certificate.empty()) argv.insert(argv.end(), {"--tls", certificate.string(), key.string()});
+  if (!certificate.empty()) argv.insert(argv.end(), {"--tls", linuxPath(certificate), linuxPath(key)});
   return argv;
 }
 
@@ -106,7 +52,7 @@ int announcedPort(ChildProcess& server) {
 }
 
 std::string nginxConfig(const fs::path& work, const fs::path& root, int port) {
-  const std::string w = work.string();
+  const std::string w = linuxPath(work);
   std::ostringstream config;
   config << "daemon off; master_process off; worker_processes 1;\n"
          << "pid " << w << "/nginx.pid; error_log " << w << "/error.log;\n"
@@ -115,7 +61,7 @@ std::string nginxConfig(const fs::path& work, const fs::path& root, int port) {
          << "  client_body_temp_path " << w << "/body; proxy_temp_path " << w << "/proxy;\n"
          << "  fastcgi_temp_path " << w << "/fastcgi; uwsgi_temp_path " << w << "/uwsgi;\n"
          << "  scgi_temp_path " << w << "/scgi;\n"
-         << "  server { listen 127.0.0.1:" << port << "; root " << root.string() << "; }\n}\n";
+         << "  server { listen 127.0.0.1:" << port << "; root " << linuxPath(root) << "; }\n}\n";
   return config.str();
 }
 
@@ -124,69 +70,14 @@ std::string tinyproxyConfig(int port, const std::string& user, const std::string
   std::ostringstream config;
   config << "Port " << port << "\nListen 127.0.0.1\nAllow 127.0.0.1\nTimeout 30\n"
          << "LogLevel Critical\nMaxClients 20\n";
-  if (::geteuid() == 0) config << "User nobody\nGroup nogroup\n";
+  // tinyproxy refuses to run as root without them, and ignores them otherwise.
+  config << "User nobody\nGroup nogroup\n";
   if (!allowTunnels) config << "ConnectPort 1\n";
   if (!user.empty()) config << "BasicAuth " << user << " " << password << "\n";
   return config.str();
 }
 
 }  // namespace
-
-TempDir::TempDir() {
-  std::string pattern = (fs::temp_directory_path() / "pindlewick-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
-}
-
-TempDir::~TempDir() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
-ChildProcess::ChildProcess(const std::vector<std::string>& argv) {
-  // Close-on-exec, so no child keeps a pipe end it was not given.
-  int pipeEnds[2];
-  if (::pipe2(pipeEnds, O_CLOEXEC) != 0) throw std::runtime_error("pipe failed");
-  try {
-    pid_ = spawn(argv, pipeEnds[1]);
-  } catch (...) {
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
-    throw;
-  }
-  ::close(pipeEnds[1]);
-  output_ = pipeEnds[0];
-}
-
-ChildProcess::~ChildProcess() {
-  ::kill(pid_, SIGTERM);
-  exitStatusOf(pid_);
-  ::close(output_);
-}
-
-std::string ChildProcess::readLine() {
-  std::string line;
-  char c;
-  while (::read(output_, &c, 1) == 1 && c != '\n') line.push_back(c);
-  return line;
-}
-
-bool runCommand(const std::vector<std::string>& argv) { return exitStatusOf(spawn(argv, -1)) == 0; }
-
-ReservedPort::ReservedPort() : socket_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-  const int reuse = 1;
-  sockaddr_in address = loopback(0);
-  socklen_t length = sizeof address;
-  if (socket_ < 0 || ::setsockopt(socket_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse) != 0 ||
-      ::bind(socket_, reinterpret_cast<const sockaddr*>(&address), length) != 0 ||
-      ::getsockname(socket_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    if (socket_ >= 0) ::close(socket_);
-    throw std::runtime_error("cannot reserve a port");
-  }
-  number_ = ntohs(address.sin_port);
-}
-
-ReservedPort::~ReservedPort() { ::close(socket_); }
 
 PatternServer::PatternServer(const fs::path& certificate, const fs::path& key)
     : scheme_(schemeFor(certificate)),
@@ -197,7 +88,7 @@ std::string PatternServer::url(const std::string& path) const { return loopbackU
 
 ScriptedServer::ScriptedServer(const fs::path& certificate, const fs::path& key)
     : scheme_(schemeFor(certificate)),
-      process_(pythonServer("scripted_server.py", {dir_.path().string()}, certificate, key)),
+      process_(pythonServer("scripted_server.py", {linuxPath(dir_.path())}, certificate, key)),
       port_(announcedPort(process_)) {}
 
 std::string ScriptedServer::url(const std::string& path) const { return loopbackUrl(scheme_, port_, path); }
@@ -233,9 +124,9 @@ std::string response(const std::string& status, const std::string& headers, cons
 NginxServer::NginxServer(const fs::path& root)
     : process_([&] {
         writeFile(work_.path() / "nginx.conf", nginxConfig(work_.path(), root, port_.number()));
-        return std::vector<std::string>{PINDLEWICK_NGINX, "-e", (work_.path() / "error.log").string(),
-                                        "-p", work_.path().string(), "-c",
-                                        (work_.path() / "nginx.conf").string()};
+        return std::vector<std::string>{PINDLEWICK_NGINX, "-e", linuxPath(work_.path() / "error.log"),
+                                        "-p", linuxPath(work_.path()), "-c",
+                                        linuxPath(work_.path() / "nginx.conf")};
       }()) {
   if (!waitForListener(port_.number())) {
     throw std::runtime_error("nginx did not start: " + readFile(work_.path() / "error.log"));
@@ -250,26 +141,25 @@ Tinyproxy::Tinyproxy(const std::string& user, const std::string& password, bool 
     : process_([&] {
         writeFile(dir_.path() / "tinyproxy.conf",
                   tinyproxyConfig(port_.number(), user, password, allowTunnels));
-        return std::vector<std::string>{"tinyproxy", "-d", "-c", (dir_.path() / "tinyproxy.conf").string()};
+        return std::vector<std::string>{"tinyproxy", "-d", "-c", linuxPath(dir_.path() / "tinyproxy.conf")};
       }()) {
   if (!waitForListener(port_.number())) throw std::runtime_error("tinyproxy did not start");
 }
 
 TestAuthority::TestAuthority() {
-  const std::string dir = dir_.path().string();
-  writeFile(dir_.path() / "server.ext", "subjectAltName=IP:127.0.0.1\n");
-  const std::vector<std::string> ecKey = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+  const std::string dir = linuxPath(dir_.path());
+  writeFile(dir_.path() / "server.ext", "subjectAltName=IP:127.0.0.1,DNS:localhost\n");
   auto with = [&](std::vector<std::string> argv, std::vector<std::string> tail) {
     argv.insert(argv.end(), tail.begin(), tail.end());
     return argv;
   };
   const bool made =
-      runCommand(with({"openssl", "req", "-x509", "-days", "1", "-subj", "/CN=Pindlewick test CA",
+      runCommand(with({"openssl", "req", "-x509", "-days", "1", "-subj", "/CN=Pindlewick test CA", "-nodes",
                        "-keyout", dir + "/ca.key", "-out", dir + "/ca.pem"},
-                      ecKey)) &&
-      runCommand(with({"openssl", "req", "-subj", "/CN=127.0.0.1", "-keyout", dir + "/server.key", "-out",
-                       dir + "/server.csr"},
-                      ecKey)) &&
+                      authorityKeyOptions())) &&
+      runCommand({"openssl", "req", "-subj", "/CN=127.0.0.1", "-newkey", "ec", "-pkeyopt",
+                  "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", dir + "/server.key", "-out",
+                  dir + "/server.csr"}) &&
       runCommand({"openssl", "x509", "-req", "-days", "1", "-in", dir + "/server.csr", "-CA", dir + "/ca.pem",
                   "-CAkey", dir + "/ca.key", "-CAcreateserial", "-extfile", dir + "/server.ext", "-out",
                   dir + "/server.pem"});
@@ -281,6 +171,8 @@ std::string patternBytes(std::size_t size, std::size_t from) {
   for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((from + i) % 251);
   return bytes;
 }
+
+fs::path utf8Path(const std::string& name) { return fs::path(std::u8string(name.begin(), name.end())); }
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -1,11 +1,15 @@
 // Loopback servers, certificates and scratch folders for the tests and
 // benchmarks. Every server is a child process started on 127.0.0.1 and
 // stopped when its owner goes.
+//
+// On Linux the test program starts the servers itself. A Windows test program
+// runs under Wine, which can start a Linux program but not wait for it or stop
+// it: there the processes and ports below are held by process_broker.py on the
+// Linux side, which the test program starts when it first needs one.
 #pragma once
 
-#include <sys/types.h>
-
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,8 +29,13 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// A child process with its standard output on a pipe; terminated and reaped
-// on destruction. argv[0] is looked up on PATH unless it holds a slash.
+// The name a path of this program has for the Linux programs it starts
+// (under Wine, drive Z: is the Linux root).
+std::string linuxPath(const std::filesystem::path& path);
+
+// A Linux process with its standard output on a pipe; terminated and reaped
+// on destruction. argv[0] is looked up on PATH unless it holds a slash; paths
+// among the arguments are Linux paths.
 class ChildProcess {
  public:
   explicit ChildProcess(const std::vector<std::string>& argv);
@@ -37,12 +46,12 @@ class ChildProcess {
   std::string readLine();
 
  private:
-  pid_t pid_ = -1;
-  int output_ = -1;
+  struct Handle;  // the platform's own
+  std::unique_ptr<Handle> handle_;
 };
 
-// Runs a command to its end with its output silenced; true when it exits
-// with status 0.
+// Runs a Linux command to its end with its output silenced; true when it
+// exits with status 0.
 bool runCommand(const std::vector<std::string>& argv);
 
 // A port on 127.0.0.1, held for as long as this object lives by a bound
@@ -59,9 +68,13 @@ class ReservedPort {
   int number() const { return number_; }
 
  private:
-  int socket_;
   int number_;
+  int socket_ = -1;  // on Linux the socket that holds it; under Wine the broker holds it
 };
+
+// Sets a variable of this program's environment, or with value nullptr
+// removes it, where libcurl reads it.
+void setEnvironmentVariable(const char* name, const char* value);
 
 // The download tests' server (see pattern_server.py for its paths): the
 // path chooses a generated answer, mostly bytes of patternBytes.
@@ -89,7 +102,8 @@ class ScriptedServer {
   int port() const { return port_; }
   std::string url(const std::string& path) const;
   // The raw bytes that answer requests for path; hang holds the connection
-  // open afterwards.
+  // open afterwards. The scripts are files: under Windows, whose file names
+  // ignore letter case, paths that differ only in case share one.
   void script(const std::string& path, const std::string& raw, bool hang = false) const;
   // Every request recorded so far, in arrival order, exactly as it arrived.
   std::vector<std::string> requests() const;
@@ -132,9 +146,9 @@ class Tinyproxy {
   ChildProcess process_;
 };
 
-// A certificate authority and a server certificate for 127.0.0.1 it signed,
-// made with openssl. Clients trust authority(); servers present
-// certificate() and key().
+// A certificate authority and a server certificate for 127.0.0.1 and
+// localhost it signed, made with openssl. Clients trust authority(); servers
+// present certificate() and key().
 class TestAuthority {
  public:
   TestAuthority();
@@ -146,8 +160,16 @@ class TestAuthority {
   TempDir dir_;
 };
 
+// Whether HTTPS checks certificates against the system's authorities while
+// no ScopedTrustedAuthorities is in force: not under Wine, whose Schannel then
+// checks neither the chain nor the name (a PEM file it checks).
+bool systemAuthoritiesChecked();
+
 // size bytes of the pattern PatternServer sends: byte i is i % 251.
 std::string patternBytes(std::size_t size, std::size_t from = 0);
+// The path UTF-8 text names (Windows would read a plain string in its ANSI
+// code page).
+std::filesystem::path utf8Path(const std::string& name);
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& content);
 
